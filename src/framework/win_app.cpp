@@ -1,0 +1,1 @@
+// The application object and the program entry point.
