@@ -15,9 +15,15 @@ using Pixel = std::uint32_t;
 constexpr Pixel MakePixel(unsigned r, unsigned g, unsigned b) {
     return (Pixel(r & 0xFF) << 16) | (Pixel(g & 0xFF) << 8) | Pixel(b & 0xFF);
 }
-constexpr unsigned PixelRed(Pixel p) { return (p >> 16) & 0xFF; }
-constexpr unsigned PixelGreen(Pixel p) { return (p >> 8) & 0xFF; }
-constexpr unsigned PixelBlue(Pixel p) { return p & 0xFF; }
+constexpr unsigned PixelRed(Pixel p) {
+    return (p >> 16) & 0xFF;
+}
+constexpr unsigned PixelGreen(Pixel p) {
+    return (p >> 8) & 0xFF;
+}
+constexpr unsigned PixelBlue(Pixel p) {
+    return p & 0xFF;
+}
 
 // A COLORREF is 0x00BBGGRR; a pixel keeps the same channels the other way round.
 constexpr Pixel PixelFromColorRef(std::uint32_t c) {

@@ -1,0 +1,1 @@
+// mode_choice: to be written.

@@ -1,0 +1,1 @@
+// settings_store: to be written.

@@ -1,0 +1,1 @@
+// settings_text: to be written.

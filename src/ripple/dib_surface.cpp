@@ -1,0 +1,1 @@
+// dib_surface: to be written.

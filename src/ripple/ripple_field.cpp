@@ -1,0 +1,1 @@
+// ripple_field: to be written.

@@ -1,0 +1,1 @@
+// input_rule: to be written.

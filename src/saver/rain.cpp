@@ -1,0 +1,1 @@
+// rain: to be written.

@@ -1,0 +1,1 @@
+// saver_wnd: to be written.

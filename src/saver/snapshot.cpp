@@ -1,0 +1,1 @@
+// snapshot: to be written.

@@ -1,0 +1,1 @@
+// water_wnd: to be written.

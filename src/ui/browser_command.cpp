@@ -1,0 +1,1 @@
+// browser_command: to be written.

@@ -1,0 +1,1 @@
+// web_page: to be written.
