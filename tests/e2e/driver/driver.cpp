@@ -1,0 +1,258 @@
+// Drives rillo.scr from the outside, the way the system's screen-saver host and a
+// user would. Each command prints what it saw and exits 0 when every check held.
+//
+//   driver show PICTURE.bmp SECONDS      show a picture over the whole screen
+//   driver preview SCR W H               host a preview pane and check the child
+//   driver preview-bad SCR ARGS...       the saver must end at once, no window made
+//   driver cursor-hidden SECONDS         whether the pointer is hidden (GetCursorInfo)
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+namespace {
+
+int g_failures = 0;
+
+void Check(bool ok, const char* what) {
+    std::printf("%s: %s\n", ok ? "ok" : "FAIL", what);
+    if (!ok)
+        ++g_failures;
+}
+
+void Pump(DWORD milliseconds) {
+    const DWORD end = GetTickCount() + milliseconds;
+    for (;;) {
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+        const auto left = LONG(end - GetTickCount());
+        if (left <= 0)
+            return;
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, DWORD(left), QS_ALLINPUT);
+    }
+}
+
+HBITMAP g_picture;
+
+LRESULT CALLBACK PictureProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    if (msg == WM_PAINT) {
+        PAINTSTRUCT ps;
+        HDC dc = BeginPaint(hwnd, &ps);
+        HDC mem = CreateCompatibleDC(dc);
+        HGDIOBJ old = SelectObject(mem, g_picture);
+        BITMAP bm{};
+        GetObjectW(g_picture, sizeof bm, &bm);
+        BitBlt(dc, 0, 0, bm.bmWidth, bm.bmHeight, mem, 0, 0, SRCCOPY);
+        SelectObject(mem, old);
+        DeleteDC(mem);
+        EndPaint(hwnd, &ps);
+        return 0;
+    }
+    return DefWindowProcW(hwnd, msg, wp, lp);
+}
+
+HWND MakeWindow(const wchar_t* cls, WNDPROC proc, DWORD style, int x, int y, int w, int h) {
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = proc;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = cls;
+    wc.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));
+    wc.hbrBackground = HBRUSH(GetStockObject(GRAY_BRUSH));
+    RegisterClassW(&wc);
+    return CreateWindowExW(0, cls, L"rillo driver", style, x, y, w, h, nullptr, nullptr,
+                           wc.hInstance, nullptr);
+}
+
+int Show(const wchar_t* path, int seconds) {
+    g_picture = HBITMAP(LoadImageW(nullptr, path, IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE));
+    if (!g_picture) {
+        std::printf("FAIL: cannot load the picture\n");
+        return 1;
+    }
+    HWND hwnd = MakeWindow(L"RilloDriverPicture", PictureProc, WS_POPUP | WS_VISIBLE, 0, 0,
+                           GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
+    UpdateWindow(hwnd);
+    std::printf("showing\n");
+    std::fflush(stdout);
+    Pump(DWORD(seconds) * 1000);
+    return 0;
+}
+
+PROCESS_INFORMATION Start(const std::wstring& commandLine) {
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    std::vector<wchar_t> line(commandLine.begin(), commandLine.end());
+    line.push_back(0);
+    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
+                        &pi))
+        std::printf("FAIL: cannot start %ls\n", commandLine.c_str());
+    return pi;
+}
+
+struct WindowSearch {
+    DWORD pid;
+    int count;
+};
+
+BOOL CALLBACK CountTopLevel(HWND hwnd, LPARAM lp) {
+    auto* s = reinterpret_cast<WindowSearch*>(lp);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(hwnd, &pid);
+    if (pid == s->pid)
+        ++s->count;
+    return TRUE;
+}
+
+// Waits for the process to end, pumping our own messages meanwhile.
+bool WaitEnd(HANDLE process, DWORD milliseconds, DWORD* exitCode) {
+    const DWORD end = GetTickCount() + milliseconds;
+    for (;;) {
+        if (WaitForSingleObject(process, 0) == WAIT_OBJECT_0) {
+            GetExitCodeProcess(process, exitCode);
+            return true;
+        }
+        if (LONG(end - GetTickCount()) <= 0)
+            return false;
+        Pump(20);
+    }
+}
+
+// Reads a device context's pixels as 0x00RRGGBB, top row first.
+std::vector<DWORD> ReadPixels(HDC dc, int w, int h) {
+    HDC mem = CreateCompatibleDC(dc);
+    HBITMAP bmp = CreateCompatibleBitmap(dc, w, h);
+    HGDIOBJ old = SelectObject(mem, bmp);
+    BitBlt(mem, 0, 0, w, h, dc, 0, 0, SRCCOPY);
+    SelectObject(mem, old);
+    BITMAPINFO bi{};
+    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+    bi.bmiHeader.biWidth = w;
+    bi.bmiHeader.biHeight = -h;
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 32;
+    std::vector<DWORD> px(size_t(w) * size_t(h));
+    GetDIBits(mem, bmp, 0, UINT(h), px.data(), &bi, DIB_RGB_COLORS);
+    DeleteObject(bmp);
+    DeleteDC(mem);
+    for (DWORD& p : px)
+        p &= 0x00FFFFFF;
+    return px;
+}
+
+int Preview(const wchar_t* scr, int w, int h) {
+    RECT r{0, 0, w, h};
+    const DWORD style = WS_OVERLAPPEDWINDOW | WS_VISIBLE;
+    AdjustWindowRect(&r, style, FALSE);
+    HWND host = MakeWindow(L"RilloDriverHost", DefWindowProcW, style, 40, 40, r.right - r.left,
+                           r.bottom - r.top);
+    Pump(300);
+    PROCESS_INFORMATION pi =
+        Start(L"\"" + std::wstring(scr) + L"\" /p " + std::to_wstring(UINT_PTR(host)));
+    if (!pi.hProcess)
+        return 1;
+    HWND child = nullptr;
+    for (int i = 0; i < 100 && !child; ++i) {
+        Pump(50);
+        child = GetWindow(host, GW_CHILD);
+    }
+    Check(child != nullptr, "the saver made a child of the host");
+    if (child) {
+        RECT hc, cc;
+        GetClientRect(host, &hc);
+        GetWindowRect(child, &cc);
+        MapWindowPoints(HWND_DESKTOP, host, reinterpret_cast<POINT*>(&cc), 2);
+        Check(EqualRect(&hc, &cc) != 0, "the child fills the host's client area");
+        Check((GetWindowLongW(child, GWL_STYLE) & WS_CHILD) != 0, "the child has WS_CHILD");
+        Pump(1500);
+
+        // Expected: the preview picture tiled from the top-left corner.
+        HMODULE res = LoadLibraryExW(scr, nullptr, LOAD_LIBRARY_AS_DATAFILE);
+        HBITMAP tile = res ? LoadBitmapW(res, MAKEINTRESOURCEW(134)) : nullptr;
+        Check(tile != nullptr, "the preview picture loads from the saver");
+        if (tile) {
+            BITMAP bm{};
+            GetObjectW(tile, sizeof bm, &bm);
+            HDC screen = GetDC(nullptr);
+            HDC mem = CreateCompatibleDC(screen);
+            HGDIOBJ old = SelectObject(mem, tile);
+            const std::vector<DWORD> want = ReadPixels(mem, bm.bmWidth, bm.bmHeight);
+            SelectObject(mem, old);
+            DeleteDC(mem);
+            ReleaseDC(nullptr, screen);
+            HDC dc = GetDC(child);
+            const std::vector<DWORD> got = ReadPixels(dc, w, h);
+            ReleaseDC(child, dc);
+            int wrong = 0;
+            for (int y = 0; y < h; ++y)
+                for (int x = 0; x < w; ++x)
+                    if (got[size_t(y) * size_t(w) + size_t(x)] !=
+                        want[size_t(y % bm.bmHeight) * size_t(bm.bmWidth) +
+                             size_t(x % bm.bmWidth)])
+                        ++wrong;
+            std::printf("pixels differing from the tiled picture: %d of %d\n", wrong, w * h);
+            Check(wrong == 0, "the pane shows the preview picture tiled from its top-left corner");
+            DeleteObject(tile);
+        }
+        if (res)
+            FreeLibrary(res);
+    }
+    DestroyWindow(host);
+    DWORD code = 0;
+    Check(WaitEnd(pi.hProcess, 1000, &code), "destroying the host ends the saver within 1 s");
+    if (WaitForSingleObject(pi.hProcess, 0) != WAIT_OBJECT_0)
+        TerminateProcess(pi.hProcess, 99);
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    return g_failures ? 1 : 0;
+}
+
+int PreviewBad(const wchar_t* scr, int argc, wchar_t** argv) {
+    std::wstring line = L"\"" + std::wstring(scr) + L"\"";
+    for (int i = 0; i < argc; ++i)
+        line += L" " + std::wstring(argv[i]);
+    PROCESS_INFORMATION pi = Start(line);
+    if (!pi.hProcess)
+        return 1;
+    int seen = 0;
+    DWORD code = 0;
+    const DWORD end = GetTickCount() + 3000;
+    while (WaitForSingleObject(pi.hProcess, 0) != WAIT_OBJECT_0 && LONG(end - GetTickCount()) > 0) {
+        WindowSearch s{pi.dwProcessId, 0};
+        EnumWindows(CountTopLevel, LPARAM(&s));
+        seen = std::max(seen, s.count);
+        Pump(10);
+    }
+    const bool ended = WaitForSingleObject(pi.hProcess, 0) == WAIT_OBJECT_0;
+    if (ended)
+        GetExitCodeProcess(pi.hProcess, &code);
+    else
+        TerminateProcess(pi.hProcess, 99);
+    std::printf("%ls: ended %d, top-level windows seen %d, exit code %lu\n", line.c_str(),
+                int(ended), seen, code);
+    Check(ended, "the saver ends at once");
+    Check(seen == 0, "no top-level window is made");
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    return g_failures ? 1 : 0;
+}
+
+} // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    const std::wstring cmd = argc > 1 ? argv[1] : L"";
+    if (cmd == L"show" && argc == 4)
+        return Show(argv[2], _wtoi(argv[3]));
+    if (cmd == L"preview" && argc == 5)
+        return Preview(argv[2], _wtoi(argv[3]), _wtoi(argv[4]));
+    if (cmd == L"preview-bad" && argc >= 3)
+        return PreviewBad(argv[2], argc - 3, argv + 3);
+    std::fprintf(stderr, "usage: driver show|preview|preview-bad ...\n");
+    return 2;
+}

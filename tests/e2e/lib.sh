@@ -1,0 +1,77 @@
+# Shared by the end-to-end tests. Each test runs the real rillo.scr under Wine on
+# the X display that the test command started, and kills only what it started.
+set -euo pipefail
+
+: "${RILLO_SCR:?}" "${RILLO_DRIVER:?}" "${WINE_RUN:?}" "${WINEPREFIX:?}" "${E2E_WORK:?}"
+export WINEPREFIX WINEDEBUG=${WINEDEBUG:--all} WINEDLLOVERRIDES="mscoree,mshtml="
+[ -n "${DISPLAY:-}" ] || { echo "e2e tests need an X display"; exit 1; }
+
+work="$E2E_WORK/$(basename "$0" .sh)"
+rm -rf "$work"
+mkdir -p "$work"
+started=()
+failures=0
+
+cleanup() {
+  for p in "${started[@]}"; do kill "$p" 2>/dev/null || true; done
+  wait 2>/dev/null || true
+}
+trap cleanup EXIT
+
+ok() { echo "ok: $*"; }
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+check() { # check DESCRIPTION COMMAND...
+  local what=$1; shift
+  if "$@"; then ok "$what"; else fail "$what"; fi
+}
+finish() {
+  [ "$failures" -eq 0 ] && { echo "all checks passed"; exit 0; }
+  echo "$failures check(s) failed"; exit 1
+}
+
+wine_run() { bash "$WINE_RUN" --prefix "$WINEPREFIX" "$@"; }
+
+# Unix paths of the saver's Windows directory and temporary directory.
+windows_dir() { echo "$WINEPREFIX/drive_c/windows"; }
+temp_dir() {
+  local t
+  t=$(wine_run cmd /c echo %TEMP% 2>/dev/null | tr -d '\r')
+  winepath -u "$t" 2>/dev/null
+}
+settings_file() { echo "$(windows_dir)/rillolst.txt"; }
+
+# Starts a program in the background; its pid is in $last_pid.
+spawn() {
+  "$@" &
+  last_pid=$!
+  started+=("$last_pid")
+}
+
+# wait_exit PID SECONDS: 0 when the process ended in time; its status in $exit_code.
+wait_exit() {
+  local pid=$1 deadline=$((SECONDS + $2))
+  while kill -0 "$pid" 2>/dev/null; do
+    [ $SECONDS -lt $deadline ] || return 1
+    sleep 0.05
+  done
+  set +e; wait "$pid"; exit_code=$?; set -e
+  return 0
+}
+
+# Waits until a top-level window of the given Wine class name is mapped.
+wait_window() {
+  local pattern=$1 deadline=$((SECONDS + ${2:-20}))
+  until xdotool search --onlyvisible --name "$pattern" >/dev/null 2>&1; do
+    [ $SECONDS -lt $deadline ] || return 1
+    sleep 0.1
+  done
+}
+
+screenshot() { import -window root "$1"; }
+
+# Shows a picture over the whole screen, as the desktop the saver photographs.
+show_desktop() {
+  spawn wine_run "$RILLO_DRIVER" show "$(winepath -w "$1")" "${2:-600}"
+  desktop_pid=$last_pid
+  sleep 3
+}
