@@ -1,0 +1,60 @@
+// CRippleField: the two-buffer integer water and its refraction renderer.
+//
+// Heights are signed 32-bit cells with two's-complement wrap-around and arithmetic
+// right shifts, so every frame is bit-exact on every compiler and instruction set.
+// Cell (c, r) is element r * width + c, the same index as the pixel at that place.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+class CRippleField {
+  public:
+    CRippleField();
+    virtual ~CRippleField();
+    CRippleField(const CRippleField&) = delete;
+    CRippleField& operator=(const CRippleField&) = delete;
+
+    // Discards both height maps and allocates flat water of width x height cells,
+    // m_nCurrent back to 0. A size that cannot be held (non-positive, more than
+    // 2^31 - 1 cells) or memory that cannot be had leaves an empty 0 x 0 field, on
+    // which Drop and Render change nothing. Returns whether the buffers exist.
+    bool Resize(std::int32_t nWidth, std::int32_t nHeight);
+
+    // Adds a cone of the given radius, strength / 64 per unit of height, centred on
+    // cell (x, y), to buffer 0 (nBuffer == 0) or buffer 1. Only interior cells are
+    // touched, wherever the centre lies.
+    void Drop(std::int32_t x, std::int32_t y, std::int32_t nRadius, std::int32_t nStrength,
+              std::int32_t nBuffer);
+
+    // Writes the interior pixels of pDest from pSource (both width x height words
+    // 0x00RRGGBB), refracted and shaded by buffer 0, then advances the water one
+    // step (Propagate(m_nCurrent, m_nDampShift)) and flips m_nCurrent.
+    void Render(const std::uint32_t* pSource, std::uint32_t* pDest);
+
+    // One damped wave step: writes buffer 0 from buffer 1 when nBuffer == 0,
+    // otherwise buffer 1 from buffer 0. Only the low 5 bits of nShift count.
+    void Propagate(std::int32_t nBuffer, std::int32_t nShift);
+
+    std::int32_t GetWidth() const { return m_nWidth; }
+    std::int32_t GetHeight() const { return m_nHeight; }
+    // The buffer the next step propagates into; the window stamps drops there.
+    std::int32_t GetCurrent() const { return m_nCurrent; }
+    std::int32_t GetDampShift() const { return m_nDampShift; }
+
+    // Height map 0 or 1 (any nonzero value selects 1); null while the field is empty.
+    std::int32_t* GetBuffer(std::int32_t nBuffer) {
+        return nBuffer == 0 ? m_pBuffer0.get() : m_pBuffer1.get();
+    }
+    const std::int32_t* GetBuffer(std::int32_t nBuffer) const {
+        return nBuffer == 0 ? m_pBuffer0.get() : m_pBuffer1.get();
+    }
+
+  private:
+    std::int32_t m_nWidth;
+    std::int32_t m_nHeight;
+    std::int32_t m_nCurrent;
+    std::int32_t m_nDampShift;
+    std::unique_ptr<std::int32_t[]> m_pBuffer0;
+    std::unique_ptr<std::int32_t[]> m_pBuffer1;
+};
