@@ -1,1 +1,127 @@
-// ripple_field: to be written.
+#include "ripple/ripple_field.h"
+
+#include "ripple/ripple_kernels.h"
+
+#include <cmath>
+#include <new>
+
+using rillo::WrapAdd;
+using rillo::WrapMul;
+
+namespace {
+
+// Cells of one row handed to the kernels at a time. Rendering a stretch and then
+// propagating it keeps the rows it shares with the next stretch in the cache.
+constexpr std::int32_t kStretch = 1024;
+
+// Double to int32 truncation as the processor's cvttsd2si does it: values that do
+// not fit, and NaN, give INT32_MIN instead of undefined behaviour.
+std::int32_t TruncateToInt32(double v) {
+    if (!(v > -2147483649.0 && v < 2147483648.0))
+        return INT32_MIN;
+    return std::int32_t(v);
+}
+
+// First and one-past-last offset from a centre along one axis of n cells, clipped
+// to the interior 1 .. n - 2. Worked in 64 bits so no centre or radius can wrap
+// into a range outside the buffer; equal to the 32-bit rule wherever that fits.
+void ClipOffsets(std::int64_t centre, std::int64_t radius, std::int64_t n, std::int64_t& start,
+                 std::int64_t& end) {
+    start = centre - radius >= 1 ? -radius : 1 - centre;
+    end = centre + radius <= n - 1 ? radius : n - 1 - centre;
+}
+
+} // namespace
+
+CRippleField::CRippleField() : m_nWidth(0), m_nHeight(0), m_nCurrent(0), m_nDampShift(10) {}
+
+CRippleField::~CRippleField() = default;
+
+bool CRippleField::Resize(std::int32_t nWidth, std::int32_t nHeight) {
+    m_pBuffer0.reset();
+    m_pBuffer1.reset();
+    m_nWidth = 0;
+    m_nHeight = 0;
+    m_nCurrent = 0;
+    // Every cell index, and w * h itself, must fit in a signed 32-bit integer.
+    if (nWidth <= 0 || nHeight <= 0 || std::int64_t(nWidth) * nHeight > INT32_MAX)
+        return false;
+    const std::size_t cells = std::size_t(nWidth) * std::size_t(nHeight);
+    std::unique_ptr<std::int32_t[]> p0(new (std::nothrow) std::int32_t[cells]());
+    std::unique_ptr<std::int32_t[]> p1(new (std::nothrow) std::int32_t[cells]());
+    if (!p0 || !p1)
+        return false;
+    m_pBuffer0 = std::move(p0);
+    m_pBuffer1 = std::move(p1);
+    m_nWidth = nWidth;
+    m_nHeight = nHeight;
+    return true;
+}
+
+void CRippleField::Drop(std::int32_t x, std::int32_t y, std::int32_t nRadius,
+                        std::int32_t nStrength, std::int32_t nBuffer) {
+    std::int32_t* t = GetBuffer(nBuffer);
+    if (!t)
+        return;
+    const std::int32_t k = nStrength / 64; // truncates before anything is multiplied
+    std::int64_t dyStart, dyEnd, dxStart, dxEnd;
+    ClipOffsets(y, nRadius, m_nHeight, dyStart, dyEnd);
+    ClipOffsets(x, nRadius, m_nWidth, dxStart, dxEnd);
+    if (dyStart >= dyEnd || dxStart >= dxEnd)
+        return;
+    // Non-empty ranges lie strictly within the radius, so the offsets fit 32 bits.
+    const std::int32_t r2 = WrapMul(nRadius, nRadius);
+    const double radius = nRadius;
+    for (std::int64_t dy = dyStart; dy < dyEnd; ++dy) {
+        const auto ody = std::int32_t(dy);
+        const std::int32_t dy2 = WrapMul(ody, ody);
+        std::int32_t* row = t + (y + dy) * m_nWidth;
+        for (std::int64_t dx = dxStart; dx < dxEnd; ++dx) {
+            const auto odx = std::int32_t(dx);
+            const std::int32_t d2 = WrapAdd(WrapMul(odx, odx), dy2);
+            if (d2 < r2) {
+                std::int32_t& cell = row[x + dx];
+                cell = WrapAdd(cell, TruncateToInt32((radius - std::sqrt(double(d2))) * k));
+            }
+        }
+    }
+}
+
+void CRippleField::Render(const std::uint32_t* pSource, std::uint32_t* pDest) {
+    const std::int32_t w = m_nWidth;
+    const std::int32_t h = m_nHeight;
+    if (w >= 3 && h >= 3) {
+        const rillo::RippleKernels& kernels = rillo::ActiveRippleKernels();
+        const std::int32_t* heights = m_pBuffer0.get();
+        std::int32_t* out = GetBuffer(m_nCurrent);
+        const std::int32_t* in = GetBuffer(m_nCurrent ^ 1);
+        const int shift = m_nDampShift & 31;
+        const std::int32_t cells = w * h;
+        // Propagation may overwrite buffer 0 only behind the renderer: a stretch of
+        // row r is rendered from rows r and r + 1 before it is propagated, and no
+        // later pixel reads it again. Frames equal a full pixel pass followed by a
+        // full propagation.
+        for (std::int32_t row = 1; row < h - 1; ++row) {
+            for (std::int32_t c = 1; c < w - 1; c += kStretch) {
+                const std::int32_t n = w - 1 - c < kStretch ? w - 1 - c : kStretch;
+                const std::int32_t i0 = row * w + c;
+                if (pSource && pDest)
+                    kernels.pfnRenderRow(heights, w, cells, i0, n, pSource, pDest);
+                kernels.pfnPropagateRow(out, in, w, i0, n, shift);
+            }
+        }
+    }
+    m_nCurrent ^= 1;
+}
+
+void CRippleField::Propagate(std::int32_t nBuffer, std::int32_t nShift) {
+    const std::int32_t w = m_nWidth;
+    const std::int32_t h = m_nHeight;
+    if (w < 3 || h < 3)
+        return;
+    const rillo::RippleKernels& kernels = rillo::ActiveRippleKernels();
+    std::int32_t* out = GetBuffer(nBuffer);
+    const std::int32_t* in = GetBuffer(nBuffer == 0 ? 1 : 0);
+    for (std::int32_t row = 1; row < h - 1; ++row)
+        kernels.pfnPropagateRow(out, in, w, row * w + 1, w - 2, nShift & 31);
+}

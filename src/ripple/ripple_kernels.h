@@ -1,0 +1,79 @@
+// Row kernels of the water engine, one set per instruction set.
+//
+// Every set computes the same integers: the scalar cell functions below are the
+// rule, and the vector sets fall back to them for row tails and rare lanes. A set
+// is chosen once at run time from what the processor supports.
+#pragma once
+
+#include <cstdint>
+
+namespace rillo {
+
+// Signed 32-bit arithmetic with two's-complement wrap-around, done unsigned so it
+// stays defined. Right shifts of negative values are arithmetic on every compiler
+// we build with (and defined so from C++20 on).
+inline std::int32_t WrapAdd(std::int32_t a, std::int32_t b) {
+    return std::int32_t(std::uint32_t(a) + std::uint32_t(b));
+}
+inline std::int32_t WrapSub(std::int32_t a, std::int32_t b) {
+    return std::int32_t(std::uint32_t(a) - std::uint32_t(b));
+}
+inline std::int32_t WrapMul(std::int32_t a, std::int32_t b) {
+    return std::int32_t(std::uint32_t(a) * std::uint32_t(b));
+}
+
+inline std::uint32_t ClampChannel(std::int32_t v) {
+    return v < 0 ? 0u : v > 255 ? 255u : std::uint32_t(v);
+}
+
+// One destination pixel i from buffer-0 heights h. cells = width * height.
+inline void RenderCell(const std::int32_t* h, std::int32_t width, std::int32_t cells,
+                       std::int32_t i, const std::uint32_t* src, std::uint32_t* dst) {
+    const std::int32_t gx = WrapSub(h[i], h[i + 1]);
+    const std::int32_t gy = WrapSub(h[i], h[i + width]);
+    const std::int32_t f = WrapAdd(WrapAdd(i, WrapMul(gy >> 3, width)), gx >> 3);
+    if (f <= 0 || f >= cells)
+        return; // outside the picture: the pixel keeps what it had
+    const std::uint32_t p = src[f];
+    const std::uint32_t b = ClampChannel(WrapSub(std::int32_t(p & 0xFF), gx));
+    const std::uint32_t g = ClampChannel(WrapSub(std::int32_t((p >> 8) & 0xFF), gx));
+    const std::uint32_t r = ClampChannel(WrapSub(std::int32_t((p >> 16) & 0xFF), gx));
+    dst[i] = (r << 16) | (g << 8) | b;
+}
+
+// One damped wave step of cell i: w from its eight neighbours in r. shift is 0..31.
+inline void PropagateCell(std::int32_t* w, const std::int32_t* r, std::int32_t width,
+                          std::int32_t i, int shift) {
+    const std::int32_t* up = r + (i - width);
+    const std::int32_t* dn = r + (i + width);
+    std::uint32_t s = std::uint32_t(up[-1]) + std::uint32_t(up[0]) + std::uint32_t(up[1]);
+    s += std::uint32_t(r[i - 1]) + std::uint32_t(r[i + 1]);
+    s += std::uint32_t(dn[-1]) + std::uint32_t(dn[0]) + std::uint32_t(dn[1]);
+    const std::int32_t d = WrapSub(std::int32_t(s) >> 2, w[i]);
+    w[i] = WrapSub(d, d >> shift);
+}
+
+struct RippleKernels {
+    const char* pszName;
+    // Pixels of cells i0 .. i0 + n - 1, all interior cells of one row.
+    void (*pfnRenderRow)(const std::int32_t* h, std::int32_t width, std::int32_t cells,
+                         std::int32_t i0, std::int32_t n, const std::uint32_t* src,
+                         std::uint32_t* dst);
+    // Wave step of cells i0 .. i0 + n - 1, all interior cells of one row.
+    void (*pfnPropagateRow)(std::int32_t* w, const std::int32_t* r, std::int32_t width,
+                            std::int32_t i0, std::int32_t n, int shift);
+};
+
+// Plain C++, two cells per iteration: builds everywhere.
+extern const RippleKernels kPortableKernels;
+// The SSE2 and AVX2 sets, or null where they are not built in or the processor
+// lacks the instructions.
+const RippleKernels* Sse2Kernels();
+const RippleKernels* Avx2Kernels();
+
+// The set Render and Propagate use: the widest one the processor runs, unless a
+// test has chosen one with UseRippleKernels (null goes back to the widest).
+const RippleKernels& ActiveRippleKernels();
+void UseRippleKernels(const RippleKernels* pKernels);
+
+} // namespace rillo
