@@ -1,0 +1,85 @@
+// The animation must not allocate: a tick runs every 60 ms for hours. This file
+// replaces the global allocation functions for the whole test binary, but they
+// only count while a test has opened the counting window.
+#include "ripple/ripple_field.h"
+#include "saver/rain.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <new>
+#include <vector>
+
+namespace {
+bool g_bCounting = false;
+long g_nAllocations = 0;
+
+void* Allocate(std::size_t n) {
+    if (g_bCounting)
+        ++g_nAllocations;
+    return std::malloc(n ? n : 1);
+}
+} // namespace
+
+void* operator new(std::size_t n) {
+    if (void* p = Allocate(n))
+        return p;
+    throw std::bad_alloc();
+}
+void* operator new[](std::size_t n) {
+    return operator new(n);
+}
+void* operator new(std::size_t n, const std::nothrow_t&) noexcept {
+    return Allocate(n);
+}
+void* operator new[](std::size_t n, const std::nothrow_t&) noexcept {
+    return Allocate(n);
+}
+void operator delete(void* p) noexcept {
+    std::free(p);
+}
+void operator delete[](void* p) noexcept {
+    std::free(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
+    std::free(p);
+}
+void operator delete[](void* p, std::size_t) noexcept {
+    std::free(p);
+}
+void operator delete(void* p, const std::nothrow_t&) noexcept {
+    std::free(p);
+}
+void operator delete[](void* p, const std::nothrow_t&) noexcept {
+    std::free(p);
+}
+
+TEST(RippleAllocation, ThousandTicksOfRainAllocateNothing) {
+    const std::int32_t w = 320, h = 200;
+    CRippleField field;
+    ASSERT_TRUE(field.Resize(w, h));
+    std::vector<std::uint32_t> source(std::size_t(w) * h, 0x00336699), frame(source);
+    CRain rain;
+    const RainRect accept = CRain::AcceptanceRect(w, h);
+
+    long steps = 0;
+    g_nAllocations = 0;
+    g_bCounting = true;
+    for (int tick = 0; tick < 1000; ++tick)
+        for (int attempt = 0; attempt < 2; ++attempt) {
+            const RainAttempt a = rain.Attempt(w, h, accept);
+            if (a.bDrop) {
+                field.Drop(a.nCellX, a.nCellY, 30, 100 - 36, field.GetCurrent());
+                field.Render(source.data(), frame.data());
+                ++steps;
+            }
+        }
+    g_bCounting = false;
+    EXPECT_EQ(g_nAllocations, 0);
+    EXPECT_GT(steps, 500);
+
+    g_bCounting = true; // the counter itself works
+    auto probe = std::make_unique<int>(1);
+    g_bCounting = false;
+    EXPECT_EQ(g_nAllocations, 1);
+}

@@ -1,0 +1,398 @@
+#include "ripple/ripple_field.h"
+#include "ripple/ripple_kernels.h"
+
+#include "reference_ripple.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace {
+
+// Every kernel set this build and processor can run; each test runs with each.
+std::vector<const rillo::RippleKernels*> AvailableKernels() {
+    std::vector<const rillo::RippleKernels*> v{&rillo::kPortableKernels};
+    if (const auto* p = rillo::Sse2Kernels())
+        v.push_back(p);
+    if (const auto* p = rillo::Avx2Kernels())
+        v.push_back(p);
+    return v;
+}
+
+class RippleKernelTest : public ::testing::TestWithParam<const rillo::RippleKernels*> {
+  protected:
+    void SetUp() override { rillo::UseRippleKernels(GetParam()); }
+    void TearDown() override { rillo::UseRippleKernels(nullptr); }
+};
+
+std::string KernelName(const ::testing::TestParamInfo<const rillo::RippleKernels*>& info) {
+    return info.param->pszName;
+}
+
+std::vector<std::uint32_t> RandomPixels(std::size_t n, std::mt19937& rng) {
+    std::vector<std::uint32_t> v(n);
+    for (auto& p : v)
+        p = rng(); // top byte set on purpose: the renderer must ignore it
+    return v;
+}
+
+// Production field and reference side by side.
+struct Twin {
+    CRippleField field;
+    CReferenceRippleField ref;
+    std::vector<std::uint32_t> src, dst, refDst;
+
+    Twin(std::int32_t w, std::int32_t h, std::mt19937& rng) {
+        EXPECT_TRUE(field.Resize(w, h));
+        ref.Resize(w, h);
+        src = RandomPixels(std::size_t(w) * h, rng);
+        dst = RandomPixels(std::size_t(w) * h, rng);
+        refDst = dst;
+    }
+
+    void Drop(std::int32_t x, std::int32_t y, std::int32_t radius, std::int32_t strength) {
+        field.Drop(x, y, radius, strength, field.GetCurrent());
+        ref.Drop(x, y, radius, strength, ref.m_nCurrent);
+    }
+    void Render() {
+        field.Render(src.data(), dst.data());
+        ref.Render(src.data(), refDst.data());
+    }
+    // Fills both heights maps with the same values.
+    template <class Gen> void FillHeights(Gen gen) {
+        for (int b = 0; b < 2; ++b) {
+            std::int32_t* p = field.GetBuffer(b);
+            auto& q = ref.Buffer(b);
+            for (std::size_t i = 0; i < q.size(); ++i)
+                p[i] = q[i] = gen();
+        }
+    }
+    void ExpectSame(const std::string& what) const {
+        const std::size_t n = ref.m_buffer0.size();
+        ASSERT_EQ(field.GetCurrent(), ref.m_nCurrent) << what;
+        for (int b = 0; b < 2; ++b) {
+            const std::int32_t* p = field.GetBuffer(b);
+            const auto& q = b == 0 ? ref.m_buffer0 : ref.m_buffer1;
+            for (std::size_t i = 0; i < n; ++i)
+                ASSERT_EQ(p[i], q[i]) << what << ": buffer " << b << " cell " << i;
+        }
+        for (std::size_t i = 0; i < n; ++i)
+            ASSERT_EQ(dst[i], refDst[i]) << what << ": pixel " << i;
+    }
+};
+
+TEST(RippleField, ConstructedEmptyWithDampingShiftTen) {
+    CRippleField f;
+    EXPECT_EQ(f.GetWidth(), 0);
+    EXPECT_EQ(f.GetHeight(), 0);
+    EXPECT_EQ(f.GetCurrent(), 0);
+    EXPECT_EQ(f.GetDampShift(), 10);
+    EXPECT_EQ(f.GetBuffer(0), nullptr);
+    EXPECT_EQ(f.GetBuffer(1), nullptr);
+}
+
+TEST(RippleField, ResizeGivesFlatWaterAndResetsCurrent) {
+    CRippleField f;
+    ASSERT_TRUE(f.Resize(7, 5));
+    f.Drop(3, 2, 2, 640, 0);
+    f.Render(nullptr, nullptr);
+    EXPECT_EQ(f.GetCurrent(), 1);
+    ASSERT_TRUE(f.Resize(6, 4));
+    EXPECT_EQ(f.GetWidth(), 6);
+    EXPECT_EQ(f.GetHeight(), 4);
+    EXPECT_EQ(f.GetCurrent(), 0);
+    for (int b = 0; b < 2; ++b)
+        for (int i = 0; i < 24; ++i)
+            EXPECT_EQ(f.GetBuffer(b)[i], 0);
+}
+
+TEST(RippleField, ImpossibleSizesLeaveAnEmptyFieldThatIgnoresDropsAndRenders) {
+    const std::pair<std::int32_t, std::int32_t> sizes[] = {
+        {0, 10},        {10, 0},        {-1, 10},      {10, -5}, {INT32_MIN, INT32_MIN},
+        {65536, 65536}, {INT32_MAX, 2}, {46341, 46341}};
+    for (auto [w, h] : sizes) {
+        CRippleField f;
+        ASSERT_TRUE(f.Resize(4, 4));
+        EXPECT_FALSE(f.Resize(w, h)) << w << "x" << h;
+        EXPECT_EQ(f.GetWidth(), 0);
+        EXPECT_EQ(f.GetHeight(), 0);
+        EXPECT_EQ(f.GetBuffer(0), nullptr);
+        EXPECT_EQ(f.GetBuffer(1), nullptr);
+        std::uint32_t px[16] = {};
+        f.Drop(1, 1, 5, 6400, 0);
+        f.Render(px, px);
+        f.Propagate(0, 10);
+        EXPECT_EQ(f.GetCurrent(), 1) << "Render still flips the buffers";
+    }
+}
+
+TEST(RippleField, DropRadiusThreeMatchesWorkedTable) {
+    CRippleField f;
+    ASSERT_TRUE(f.Resize(11, 11));
+    f.Drop(5, 5, 3, 128, 1);
+    const int expected[5][5] = {
+        {0, 1, 2, 1, 0}, {1, 3, 4, 3, 1}, {2, 4, 6, 4, 2}, {1, 3, 4, 3, 1}, {0, 1, 2, 1, 0}};
+    for (int r = 0; r < 11; ++r)
+        for (int c = 0; c < 11; ++c) {
+            const int dy = r - 5, dx = c - 5;
+            const int want =
+                (dy >= -2 && dy <= 2 && dx >= -2 && dx <= 2) ? expected[dy + 2][dx + 2] : 0;
+            EXPECT_EQ(f.GetBuffer(1)[r * 11 + c], want) << "row " << r << " col " << c;
+            EXPECT_EQ(f.GetBuffer(0)[r * 11 + c], 0);
+        }
+}
+
+TEST(RippleField, DropStrengthBelowSixtyFourChangesNothingAndRadiusOneHitsCentreOnly) {
+    CRippleField f;
+    ASSERT_TRUE(f.Resize(9, 9));
+    for (std::int32_t s : {-63, -1, 0, 1, 63})
+        f.Drop(4, 4, 3, s, 0);
+    for (int i = 0; i < 81; ++i)
+        ASSERT_EQ(f.GetBuffer(0)[i], 0);
+    f.Drop(4, 4, 1, 127, 0);  // k = 1
+    f.Drop(4, 4, 1, -200, 0); // k = -3, truncated toward zero
+    for (int i = 0; i < 81; ++i)
+        EXPECT_EQ(f.GetBuffer(0)[i], i == 40 ? -2 : 0) << i;
+}
+
+TEST(RippleField, DropsOnOrBeyondTheBorderTouchOnlyInteriorCells) {
+    const std::int32_t w = 9, h = 7;
+    const std::int32_t places[][2] = {
+        {0, 0}, {8, 6},       {-3, 3},        {12, 3},        {4, -2},
+        {4, 9}, {-100, -100}, {INT32_MIN, 3}, {3, INT32_MAX}, {INT32_MAX, INT32_MIN}};
+    const std::int32_t radii[] = {1, 3, 10, 1000, 65537, INT32_MAX, INT32_MIN, -5, 0};
+    for (auto& p : places)
+        for (std::int32_t radius : radii) {
+            CRippleField f;
+            CReferenceRippleField ref;
+            ASSERT_TRUE(f.Resize(w, h));
+            ref.Resize(w, h);
+            f.Drop(p[0], p[1], radius, 64 * 50, 0);
+            ref.Drop(p[0], p[1], radius, 64 * 50, 0);
+            for (std::int32_t r = 0; r < h; ++r)
+                for (std::int32_t c = 0; c < w; ++c) {
+                    const std::int32_t v = f.GetBuffer(0)[r * w + c];
+                    ASSERT_EQ(v, ref.m_buffer0[std::size_t(r * w + c)]);
+                    if (r == 0 || c == 0 || r == h - 1 || c == w - 1) {
+                        ASSERT_EQ(v, 0) << p[0] << "," << p[1] << " radius " << radius;
+                    }
+                }
+        }
+}
+
+TEST(RippleField, DropAmountsThatDoNotFitGiveTheProcessorsIndefiniteInteger) {
+    // radius 65537 squares to 131073 in 32 bits; radius * k does not fit.
+    CRippleField f;
+    ASSERT_TRUE(f.Resize(9, 9));
+    f.Drop(4, 4, 65537, INT32_MAX, 0);
+    EXPECT_EQ(f.GetBuffer(0)[40], INT32_MIN);
+
+    // radius 60000 squares to a negative number; only distances whose square also
+    // wraps negative are below it, and their square root is NaN.
+    CRippleField wide;
+    CReferenceRippleField ref;
+    const std::int32_t w = 50000;
+    ASSERT_TRUE(wide.Resize(w, 3));
+    ref.Resize(w, 3);
+    wide.Drop(0, 1, 60000, 6400, 0);
+    ref.Drop(0, 1, 60000, 6400, 0);
+    EXPECT_EQ(wide.GetBuffer(0)[w + 10], 0);
+    EXPECT_EQ(wide.GetBuffer(0)[w + 49998], INT32_MIN); // 49998^2 wraps negative
+    for (std::int32_t i = 0; i < 3 * w; ++i)
+        ASSERT_EQ(wide.GetBuffer(0)[i], ref.m_buffer0[std::size_t(i)]) << i;
+}
+
+TEST(RippleField, PropagationDampsAsTheWorkedValuesSay) {
+    // With a flat read buffer s = 0, so d = -W[i] for the single interior cell.
+    const std::pair<std::int32_t, std::int32_t> cases[] = {
+        {1023, 1023}, {1024, 1023},   {2047, 2046},   {-1, 0},
+        {-5, -4},     {-1024, -1023}, {-1025, -1023}, {0, 0}};
+    for (auto [d, want] : cases) {
+        CRippleField f;
+        ASSERT_TRUE(f.Resize(3, 3));
+        f.GetBuffer(1)[4] = -d;
+        f.Propagate(1, 10);
+        EXPECT_EQ(f.GetBuffer(1)[4], want) << d;
+    }
+}
+
+TEST(RippleField, PropagationReadsTheEightNeighboursOnly) {
+    CRippleField f;
+    ASSERT_TRUE(f.Resize(3, 3));
+    for (int i = 0; i < 9; ++i)
+        f.GetBuffer(0)[i] = i == 4 ? 1000000 : 4 * (i + 1);
+    f.Propagate(1, 10); // s = 4 * (1+2+3+4+6+7+8+9) = 160
+    EXPECT_EQ(f.GetBuffer(1)[4], 40);
+    for (int i = 0; i < 9; ++i) {
+        if (i != 4) {
+            EXPECT_EQ(f.GetBuffer(1)[i], 0);
+        }
+    }
+}
+
+TEST_P(RippleKernelTest, FlatWaterCopiesInteriorPixelsWithTopByteCleared) {
+    std::mt19937 rng(7);
+    for (std::int32_t w : {3, 4, 5, 9, 17, 40}) {
+        const std::int32_t h = 5;
+        CRippleField f;
+        ASSERT_TRUE(f.Resize(w, h));
+        const auto src = RandomPixels(std::size_t(w) * h, rng);
+        auto dst = RandomPixels(src.size(), rng);
+        const auto before = dst;
+        f.Render(src.data(), dst.data());
+        for (std::int32_t r = 0; r < h; ++r)
+            for (std::int32_t c = 0; c < w; ++c) {
+                const std::size_t i = std::size_t(r * w + c);
+                const bool interior = r > 0 && c > 0 && r < h - 1 && c < w - 1;
+                EXPECT_EQ(dst[i], interior ? src[i] & 0x00FFFFFFu : before[i])
+                    << w << " wide, cell " << i;
+            }
+    }
+}
+
+TEST_P(RippleKernelTest, SlopesDisplaceAndShadeTheSample) {
+    const std::int32_t w = 12, h = 12;
+    const std::int32_t i = 3 * w + 4;
+    std::vector<std::uint32_t> src(w * h, 0x00808080);
+    src[i + 2 * w + 2] = 0xFF400810; // red 64, green 8, blue 16
+    src[i - 5] = 0x12F01020;         // red 240, green 16, blue 32
+
+    CRippleField f;
+    ASSERT_TRUE(f.Resize(w, h));
+    f.GetBuffer(0)[i] = 16; // gx = gy = 16: sample i + 2w + 2, every channel - 16
+    std::vector<std::uint32_t> dst(w * h, 0xDEADBEEF);
+    f.Render(src.data(), dst.data());
+    EXPECT_EQ(dst[i], 0x00300000u);
+
+    ASSERT_TRUE(f.Resize(w, h));
+    f.GetBuffer(0)[i + 1] = 40; // gx = -40: sample i - 5, every channel + 40
+    f.Render(src.data(), dst.data());
+    EXPECT_EQ(dst[i], 0x00FF3848u);
+}
+
+TEST_P(RippleKernelTest, SamplesOutsideThePictureLeaveThePixel) {
+    const std::int32_t w = 20, h = 4, i = w + 2;
+    std::vector<std::uint32_t> src(w * h, 0x00102030);
+    src[1] = 0x00405060;
+    src[w * h - 1] = 0x00FFFFFF;
+    // Sample index -> expected pixel i (0xCAFEF00D: left as it was).
+    const std::pair<std::int32_t, std::uint32_t> cases[] = {
+        {0, 0xCAFEF00D},         {-1, 0xCAFEF00D},   {w * h, 0xCAFEF00D},
+        {w * h + 3, 0xCAFEF00D}, {-100, 0xCAFEF00D}, {1, 0x00E8F8FF}, // gx = -168
+        {w * h - 1, 0x00000000}};                                     // gx = 456
+    for (auto [target, want] : cases) {
+        CRippleField f;
+        ASSERT_TRUE(f.Resize(w, h));
+        // gy = 0 and gx = 8 * (target - i), so the sample index is the target.
+        f.GetBuffer(0)[i] = f.GetBuffer(0)[i + w] = 8 * (target - i);
+        std::vector<std::uint32_t> dst(w * h, 0xCAFEF00D);
+        f.Render(src.data(), dst.data());
+        EXPECT_EQ(dst[i], want) << target;
+        EXPECT_EQ(dst[i + 1], 0x00102030u);
+    }
+}
+
+TEST_P(RippleKernelTest, FieldsWithoutInteriorWriteNothingButStillFlip) {
+    for (auto [w, h] : {std::pair{1, 1}, {2, 9}, {9, 2}, {1, 40}, {40, 1}, {2, 2}}) {
+        CRippleField f;
+        ASSERT_TRUE(f.Resize(w, h));
+        for (int b = 0; b < 2; ++b)
+            for (std::int32_t i = 0; i < w * h; ++i)
+                f.GetBuffer(b)[i] = 77 + i;
+        std::vector<std::uint32_t> src(w * h, 0x123456), dst(w * h, 0x654321);
+        f.Render(src.data(), dst.data());
+        EXPECT_EQ(f.GetCurrent(), 1);
+        f.Render(src.data(), dst.data());
+        EXPECT_EQ(f.GetCurrent(), 0);
+        for (std::int32_t i = 0; i < w * h; ++i) {
+            EXPECT_EQ(dst[i], 0x654321u);
+            EXPECT_EQ(f.GetBuffer(0)[i], 77 + i);
+            EXPECT_EQ(f.GetBuffer(1)[i], 77 + i);
+        }
+    }
+}
+
+TEST_P(RippleKernelTest, TwoRendersFromBufferOneShowTheSameFrame) {
+    std::mt19937 rng(3);
+    CRippleField f;
+    ASSERT_TRUE(f.Resize(31, 17));
+    f.Drop(10, 8, 6, 640, f.GetCurrent());
+    std::vector<std::uint32_t> src = RandomPixels(31 * 17, rng), a(31 * 17), b(31 * 17);
+    f.Render(src.data(), a.data());
+    ASSERT_EQ(f.GetCurrent(), 1);
+    f.Render(src.data(), a.data());
+    f.Render(src.data(), b.data());
+    EXPECT_EQ(a, b);
+}
+
+TEST_P(RippleKernelTest, RainyStepsMatchTheReferenceOnEveryShape) {
+    std::mt19937 rng(12345);
+    const std::pair<std::int32_t, std::int32_t> shapes[] = {
+        {1, 5},   {2, 6},   {3, 3},   {4, 4},   {3, 8},    {4, 9},    {5, 5},   {6, 7},
+        {7, 3},   {8, 8},   {9, 6},   {10, 5},  {11, 4},   {12, 12},  {13, 7},  {16, 9},
+        {17, 10}, {33, 12}, {64, 20}, {67, 23}, {1030, 5}, {1033, 4}, {2051, 3}};
+    for (auto [w, h] : shapes) {
+        Twin t(w, h, rng);
+        std::uniform_int_distribution<std::int32_t> px(-5, w + 5), py(-5, h + 5), rad(0, 12),
+            str(-900, 4000);
+        for (int step = 0; step < 40; ++step) {
+            if (step % 3 != 2)
+                t.Drop(px(rng), py(rng), rad(rng), str(rng));
+            t.Render();
+            t.ExpectSame(std::to_string(w) + "x" + std::to_string(h) + " step " +
+                         std::to_string(step));
+            if (HasFatalFailure())
+                return;
+        }
+    }
+}
+
+TEST_P(RippleKernelTest, ExtremeHeightsWrapLikeTheReference) {
+    std::mt19937 rng(99);
+    const std::int32_t extremes[] = {
+        INT32_MIN, INT32_MIN + 1, INT32_MIN + 255, -2048,         -256,     -9, -8, -1, 0, 1, 7, 8,
+        255,       256,           INT32_MAX - 255, INT32_MAX - 1, INT32_MAX};
+    for (auto [w, h] : {std::pair{5, 5}, {9, 7}, {18, 6}, {37, 11}, {300, 4}}) {
+        for (int round = 0; round < 6; ++round) {
+            Twin t(w, h, rng);
+            std::uniform_int_distribution<int> pick(0, int(std::size(extremes)) - 1);
+            std::uniform_int_distribution<int> mode(0, 2);
+            t.FillHeights([&]() -> std::int32_t {
+                switch (mode(rng)) {
+                case 0:
+                    return extremes[pick(rng)];
+                case 1:
+                    return std::int32_t(rng());
+                default:
+                    return std::int32_t(rng() % 64) - 32;
+                }
+            });
+            for (int step = 0; step < 4; ++step) {
+                t.Render();
+                t.ExpectSame("extreme " + std::to_string(w) + "x" + std::to_string(h));
+                if (HasFatalFailure())
+                    return;
+            }
+        }
+    }
+}
+
+TEST_P(RippleKernelTest, StartingFromBufferOneMatchesTheReference) {
+    std::mt19937 rng(5);
+    Twin t(23, 9, rng);
+    t.Render(); // flat water: only flips to buffer 1
+    t.FillHeights([&] { return std::int32_t(rng() % 2001) - 1000; });
+    for (int step = 0; step < 10; ++step) {
+        t.Drop(11, 4, 5, 3000);
+        t.Render();
+        t.ExpectSame("step " + std::to_string(step));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Kernels, RippleKernelTest, ::testing::ValuesIn(AvailableKernels()),
+                         KernelName);
+
+} // namespace
