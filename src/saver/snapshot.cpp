@@ -1,1 +1,163 @@
-// snapshot: to be written.
+#include "saver/snapshot.h"
+
+#include "saver/bmp_file.h"
+
+#include <cstdint>
+#include <vector>
+
+namespace {
+
+constexpr wchar_t kSnapshotName[] = L"cTempPicture.bmp";
+
+// A screen-sized, screen-compatible bitmap filled with black: the picture when the
+// snapshot cannot be read.
+rillo::UniqueBitmap BlackScreenBitmap() {
+    const int w = ::GetSystemMetrics(SM_CXSCREEN);
+    const int h = ::GetSystemMetrics(SM_CYSCREEN);
+    rillo::UniqueWindowDc screen = rillo::GetUniqueDc(nullptr);
+    if (!screen || w <= 0 || h <= 0)
+        return {};
+    rillo::UniqueBitmap bitmap(::CreateCompatibleBitmap(screen.get(), w, h));
+    rillo::UniqueMemoryDc memory(::CreateCompatibleDC(screen.get()));
+    if (bitmap && memory) {
+        rillo::SelectObjectGuard select(memory.get(), bitmap.get());
+        if (select.ok())
+            ::PatBlt(memory.get(), 0, 0, w, h, BLACKNESS);
+    }
+    return bitmap;
+}
+
+bool WriteAll(HANDLE file, const void* data, DWORD size) {
+    DWORD written = 0;
+    return ::WriteFile(file, data, size, &written, nullptr) && written == size;
+}
+
+} // namespace
+
+std::wstring BuildSnapshotPath() {
+    wchar_t tempDir[MAX_PATH + 1] = {};
+    const DWORD n = ::GetTempPathW(MAX_PATH + 1, tempDir);
+    if (n == 0 || n > MAX_PATH)
+        return {};
+    std::wstring dir(tempDir, n);
+
+    // The unique name only tells the directory; it is not kept.
+    wchar_t unique[MAX_PATH + 1] = {};
+    if (::GetTempFileNameW(tempDir, L"~ex", 0, unique)) {
+        ::DeleteFileW(unique);
+        const std::wstring name(unique);
+        const size_t slash = name.rfind(L'\\');
+        if (slash != std::wstring::npos && slash > 0)
+            dir = name.substr(0, slash);
+    }
+    while (!dir.empty() && (dir.back() == L'\\' || dir.back() == L'/'))
+        dir.pop_back();
+    if (dir.empty())
+        return {};
+    return dir + L"\\" + kSnapshotName;
+}
+
+bool SaveDesktopSnapshot(std::wstring path) {
+    if (path.empty())
+        return false;
+    rillo::UniqueMemoryDc display(::CreateDCW(L"DISPLAY", nullptr, nullptr, nullptr));
+    if (!display)
+        return false;
+    const int w = ::GetSystemMetrics(SM_CXSCREEN);
+    const int h = ::GetSystemMetrics(SM_CYSCREEN);
+    rillo::UniqueBitmap bitmap(::CreateCompatibleBitmap(display.get(), w, h));
+    rillo::UniqueMemoryDc memory(::CreateCompatibleDC(display.get()));
+    if (!bitmap || !memory)
+        return false;
+    {
+        rillo::SelectObjectGuard select(memory.get(), bitmap.get());
+        if (!select.ok())
+            return false;
+        ::BitBlt(memory.get(), 0, 0, w, h, display.get(), 0, 0, SRCCOPY);
+    }
+
+    BITMAP bm{};
+    if (!::GetObjectW(bitmap.get(), sizeof(bm), &bm))
+        return false;
+    // Rows of 8 bits or fewer would need a colour table the file does not carry.
+    const int bits = bm.bmBitsPixel <= 8 ? 32 : bm.bmBitsPixel;
+    const auto header = rillo::MakeBmpHeader(bm.bmWidth, bm.bmHeight, bits);
+    const std::uint32_t imageSize = rillo::BmpImageSize(bm.bmWidth, bm.bmHeight, bits);
+    if (imageSize == 0)
+        return false;
+    std::vector<std::uint8_t> pixels;
+    try {
+        pixels.assign(imageSize, 0);
+    } catch (...) {
+        return false;
+    }
+
+    // Room for the three masks GetDIBits may add for 16 and 32 bits.
+    struct {
+        BITMAPINFOHEADER header;
+        RGBQUAD colors[3];
+    } info{};
+    info.header.biSize = sizeof(BITMAPINFOHEADER);
+    info.header.biWidth = bm.bmWidth;
+    info.header.biHeight = bm.bmHeight;
+    info.header.biPlanes = 1;
+    info.header.biBitCount = WORD(bits);
+    info.header.biCompression = BI_RGB;
+    info.header.biSizeImage = imageSize;
+    ::GetDIBits(display.get(), bitmap.get(), 0, UINT(bm.bmHeight), pixels.data(),
+                reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS);
+
+    rillo::UniqueFile file = rillo::MakeUniqueFile(::CreateFileW(
+        path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file)
+        return false;
+    const bool written = WriteAll(file.get(), header.data(), DWORD(header.size())) &&
+                         WriteAll(file.get(), pixels.data(), imageSize);
+    const bool closed = ::CloseHandle(file.release()) != 0;
+    if (written && closed)
+        return true;
+    // A short file would load as a wrong picture, or not at all: leave none.
+    ::DeleteFileW(path.c_str());
+    return false;
+}
+
+rillo::UniqueBitmap FlipBitmap(HBITMAP bitmap) {
+    BITMAP bm{};
+    if (!bitmap || !::GetObjectW(bitmap, sizeof(bm), &bm) || bm.bmWidth <= 0 || bm.bmHeight <= 0)
+        return {};
+    const int w = bm.bmWidth;
+    const int h = bm.bmHeight;
+    rillo::UniqueMemoryDc source(::CreateCompatibleDC(nullptr));
+    rillo::UniqueMemoryDc target(::CreateCompatibleDC(nullptr));
+    rillo::UniqueBitmap flipped;
+    {
+        rillo::UniqueWindowDc screen = rillo::GetUniqueDc(nullptr);
+        if (screen)
+            flipped.reset(::CreateCompatibleBitmap(screen.get(), w, h));
+    }
+    if (!source || !target || !flipped)
+        return {};
+    rillo::SelectObjectGuard selectSource(source.get(), bitmap);
+    rillo::SelectObjectGuard selectTarget(target.get(), flipped.get());
+    if (!selectSource.ok() || !selectTarget.ok())
+        return {};
+    if (!::StretchBlt(target.get(), 0, 0, w, h, source.get(), 0, h - 1, w, -h, SRCCOPY))
+        return {};
+    selectTarget.restore();
+    selectSource.restore();
+    return flipped;
+}
+
+rillo::UniqueBitmap LoadSnapshot(const std::wstring& path) {
+    rillo::UniqueBitmap flipped;
+    if (!path.empty()) {
+        rillo::UniqueBitmap loaded(static_cast<HBITMAP>(
+            ::LoadImageW(nullptr, path.c_str(), IMAGE_BITMAP, 0, 0,
+                         LR_LOADFROMFILE | LR_CREATEDIBSECTION | LR_DEFAULTSIZE)));
+        if (loaded)
+            flipped = FlipBitmap(loaded.get());
+    }
+    if (!flipped)
+        flipped = BlackScreenBitmap();
+    return flipped;
+}

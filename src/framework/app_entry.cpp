@@ -1,0 +1,28 @@
+// The application object's constructor and the program's entry point, kept in one
+// object file: a program with an application object references the constructor and
+// so links this file, and with it WinMain.
+#include "framework/win_app.h"
+
+namespace rillo::detail {
+extern CWinApp* g_app;
+} // namespace rillo::detail
+
+CWinApp::CWinApp(LPCWSTR appName) noexcept {
+    if (appName) {
+        try {
+            m_strAppName = appName;
+        } catch (...) {
+        }
+    }
+    m_pszAppName = m_strAppName.c_str();
+    rillo::detail::g_app = this;
+}
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+    // The wide command line: paths with any user name survive.
+    return AfxWinMain(instance, ::GetCommandLineW());
+}
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int) {
+    return AfxWinMain(instance, ::GetCommandLineW());
+}

@@ -1,0 +1,173 @@
+#include "framework/dialog.h"
+
+#include "framework/exception.h"
+#include "framework/win_app.h"
+
+#include <cerrno>
+#include <climits>
+#include <cwchar>
+
+namespace {
+
+// The dialog DoModal is creating on this thread, bound at its first message.
+thread_local CDialog* t_initDialog = nullptr;
+
+// "%d" as the exchange reads it: blanks around one decimal integer, nothing else.
+bool ParseInt(const std::wstring& text, int& value) {
+    const wchar_t* p = text.c_str();
+    while (*p == L' ' || *p == L'\t')
+        ++p;
+    if (!*p)
+        return false;
+    wchar_t* end = nullptr;
+    errno = 0;
+    const long long v = std::wcstoll(p, &end, 10);
+    if (end == p || errno == ERANGE || v < INT_MIN || v > INT_MAX)
+        return false;
+    while (*end == L' ' || *end == L'\t')
+        ++end;
+    if (*end)
+        return false;
+    value = static_cast<int>(v);
+    return true;
+}
+
+} // namespace
+
+void CDataExchange::Fail() {
+    if (m_bSaveAndValidate && m_idLastControl && m_pDlgWnd) {
+        if (HWND control = m_pDlgWnd->GetDlgItemHwnd(m_idLastControl)) {
+            ::SetFocus(control);
+            ::SendMessageW(control, EM_SETSEL, 0, -1);
+        }
+    }
+    AfxThrowUserException();
+}
+
+void DDX_Text(CDataExchange* dx, int idc, std::wstring& value) {
+    dx->m_idLastControl = idc;
+    HWND control = dx->m_pDlgWnd->GetDlgItemHwnd(idc);
+    if (!control)
+        return;
+    CWnd* wnd = CWnd::FromHandle(control);
+    if (dx->m_bSaveAndValidate) {
+        value = wnd->GetWindowText();
+    } else if (wnd->GetWindowText() != value) {
+        wnd->SetWindowText(value.c_str());
+    }
+}
+
+void DDX_Text(CDataExchange* dx, int idc, int& value) {
+    dx->m_idLastControl = idc;
+    HWND control = dx->m_pDlgWnd->GetDlgItemHwnd(idc);
+    if (!control)
+        return;
+    CWnd* wnd = CWnd::FromHandle(control);
+    if (dx->m_bSaveAndValidate) {
+        int parsed = 0;
+        if (!ParseInt(wnd->GetWindowText(), parsed)) {
+            CWinApp* app = AfxGetApp();
+            ::MessageBoxW(dx->m_pDlgWnd->m_hWnd, L"Please enter an integer.",
+                          app && *app->m_pszAppName ? app->m_pszAppName : nullptr,
+                          MB_OK | MB_ICONEXCLAMATION);
+            dx->Fail();
+        }
+        value = parsed;
+    } else {
+        const std::wstring text = std::to_wstring(value);
+        if (wnd->GetWindowText() != text)
+            wnd->SetWindowText(text.c_str());
+    }
+}
+
+INT_PTR CDialog::DoModal() {
+    if (m_hWnd)
+        return -1;
+    HWND owner = HwndOf(m_pParentWnd);
+    if (!owner) {
+        if (CWinApp* app = AfxGetApp(); app && app->m_pMainWnd != this)
+            owner = HwndOf(app->m_pMainWnd);
+    }
+    if (owner && (::GetWindowLongW(owner, GWL_STYLE) & WS_CHILD))
+        owner = ::GetAncestor(owner, GA_ROOT);
+
+    CDialog* const outer = t_initDialog;
+    t_initDialog = this;
+    const HINSTANCE instance = AfxGetInstanceHandle();
+    const LPARAM self = reinterpret_cast<LPARAM>(this);
+    const INT_PTR result =
+        m_lpDialogTemplate
+            ? ::DialogBoxIndirectParamW(instance, m_lpDialogTemplate, owner, &DialogProc, self)
+            : ::DialogBoxParamW(instance, MAKEINTRESOURCEW(m_nIDHelp), owner, &DialogProc, self);
+    t_initDialog = outer;
+    return result;
+}
+
+INT_PTR CALLBACK CDialog::DialogProc(HWND hwnd, UINT message, WPARAM wParam,
+                                     LPARAM lParam) noexcept {
+    // Once bound, the dialog is subclassed: WndProc has already given the message to
+    // WindowProc, whose Default() brought it here for the dialog manager's defaults.
+    if (FromHandlePermanent(hwnd))
+        return FALSE;
+    CDialog* dlg =
+        message == WM_INITDIALOG && lParam ? reinterpret_cast<CDialog*>(lParam) : t_initDialog;
+    if (!dlg || dlg->m_hWnd || !dlg->SubclassWindow(hwnd))
+        return FALSE;
+    t_initDialog = nullptr;
+    if (message != WM_INITDIALOG)
+        return FALSE; // e.g. WM_SETFONT: the dialog manager's default
+    // WM_INITDIALOG arrived before the subclass: give it to WindowProc ourselves.
+    return CWnd::WndProc(hwnd, message, wParam, lParam);
+}
+
+LRESULT CDialog::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_INITDIALOG:
+        return OnInitDialog();
+    case WM_COMMAND:
+        if (HIWORD(wParam) == BN_CLICKED) {
+            if (LOWORD(wParam) == IDOK) {
+                OnOK();
+                return 0;
+            }
+            if (LOWORD(wParam) == IDCANCEL) {
+                OnCancel();
+                return 0;
+            }
+        }
+        break;
+    }
+    return CWnd::WindowProc(message, wParam, lParam);
+}
+
+BOOL CDialog::UpdateData(BOOL saveAndValidate) {
+    if (!m_hWnd)
+        return FALSE;
+    CDataExchange dx(this, saveAndValidate);
+    try {
+        DoDataExchange(&dx);
+    } catch (const CUserException&) {
+        return FALSE;
+    }
+    return TRUE;
+}
+
+void CDialog::EndDialog(int result) noexcept {
+    if (m_hWnd)
+        ::EndDialog(m_hWnd, result);
+}
+
+BOOL CDialog::OnInitDialog() {
+    UpdateData(FALSE);
+    return TRUE;
+}
+
+void CDialog::OnOK() {
+    if (!UpdateData(TRUE))
+        return;
+    EndDialog(IDOK);
+}
+
+void CDialog::OnCancel() {
+    EndDialog(IDCANCEL);
+}

@@ -1,0 +1,9 @@
+#include "framework/exception.h"
+
+void AfxThrowResourceException() {
+    throw CResourceException();
+}
+
+void AfxThrowUserException() {
+    throw CUserException();
+}

@@ -1,0 +1,40 @@
+#include "framework/gdi_object.h"
+
+#include "framework/dc.h"
+
+BOOL CGdiObject::Attach(HGDIOBJ h) noexcept {
+    m_handle.reset(h);
+    return h != nullptr;
+}
+
+BOOL CGdiObject::DeleteObject() noexcept {
+    if (!m_handle)
+        return FALSE;
+    m_handle.reset();
+    return TRUE;
+}
+
+int CGdiObject::GetObject(int size, void* buffer) const noexcept {
+    return m_handle ? ::GetObjectW(m_handle.get(), size, buffer) : 0;
+}
+
+BOOL CBitmap::CreateCompatibleBitmap(CDC* dc, int width, int height) noexcept {
+    return Attach(::CreateCompatibleBitmap(dc ? dc->m_hDC : nullptr, width, height));
+}
+
+BOOL CBitmap::CreateDiscardableBitmap(CDC* dc, int width, int height) noexcept {
+    return Attach(::CreateDiscardableBitmap(dc ? dc->m_hDC : nullptr, width, height));
+}
+
+BOOL CPalette::CreatePalette(const LOGPALETTE* logPalette) noexcept {
+    return Attach(logPalette ? ::CreatePalette(logPalette) : nullptr);
+}
+
+UINT CPalette::GetPaletteEntries(UINT start, UINT count, PALETTEENTRY* entries) const noexcept {
+    return m_handle ? ::GetPaletteEntries(*this, start, count, entries) : 0;
+}
+
+int CPalette::GetEntryCount() const noexcept {
+    WORD count = 0;
+    return GetObject(sizeof(count), &count) ? count : 0;
+}

@@ -1,0 +1,343 @@
+#include "framework/wnd.h"
+
+#include "framework/win_app.h"
+
+#include <memory>
+#include <unordered_map>
+
+namespace {
+
+// The message being handled on this thread, for Default().
+struct CurrentMessage {
+    HWND hwnd = nullptr;
+    UINT message = 0;
+    WPARAM wParam = 0;
+    LPARAM lParam = 0;
+};
+thread_local CurrentMessage t_current;
+
+// The object whose window CreateEx is creating on this thread; bound at the
+// window's first message (WM_GETMINMAXINFO comes before WM_NCCREATE).
+thread_local CWnd* t_creating = nullptr;
+
+// Temporary wrappers own nothing: they forget their window before deletion.
+struct TempWndDeleter {
+    void operator()(CWnd* wnd) const noexcept {
+        wnd->m_hWnd = nullptr;
+        delete wnd;
+    }
+};
+using TempMap = std::unordered_map<HWND, std::unique_ptr<CWnd, TempWndDeleter>>;
+
+TempMap& Temps() {
+    static thread_local TempMap temps;
+    return temps;
+}
+
+CWnd* BoundObject(HWND hwnd) noexcept {
+    return reinterpret_cast<CWnd*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+}
+
+} // namespace
+
+CWnd::~CWnd() {
+    // A window that outlives its object would call into freed memory: unbind first.
+    if (m_hWnd && ::IsWindow(m_hWnd) && BoundObject(m_hWnd) == this) {
+        HWND hwnd = UnsubclassWindow();
+        ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+        if (CWinApp* app = AfxGetApp(); app && app->m_pMainWnd == this) {
+            app->m_pMainWnd = nullptr;
+            ::PostQuitMessage(0);
+        }
+        ::DestroyWindow(hwnd);
+    }
+    m_hWnd = nullptr;
+}
+
+BOOL CWnd::RegisterClass(LPCWSTR className, UINT classStyle, HCURSOR cursor, HBRUSH background,
+                         HICON icon) noexcept {
+    if (!className)
+        return FALSE;
+    const HINSTANCE instance = AfxGetInstanceHandle();
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof(wc);
+    if (::GetClassInfoExW(instance, className, &wc))
+        return wc.lpfnWndProc == &CWnd::WndProc;
+    wc = WNDCLASSEXW{};
+    wc.cbSize = sizeof(wc);
+    wc.style = classStyle;
+    wc.lpfnWndProc = &CWnd::WndProc;
+    wc.hInstance = instance;
+    wc.hCursor = cursor;
+    wc.hbrBackground = background;
+    wc.hIcon = icon;
+    wc.lpszClassName = className;
+    return ::RegisterClassExW(&wc) != 0;
+}
+
+void CWnd::SetCreatingWindow(CWnd* wnd) noexcept {
+    t_creating = wnd;
+}
+
+void CWnd::Bind(HWND hwnd) noexcept {
+    m_hWnd = hwnd;
+    ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+}
+
+BOOL CWnd::CreateEx(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD style, int x, int y,
+                    int width, int height, HWND parent, HMENU idOrMenu, LPVOID param) noexcept {
+    if (m_hWnd)
+        return FALSE;
+    CWnd* const outer = t_creating;
+    t_creating = this;
+    HWND hwnd = ::CreateWindowExW(exStyle, className, windowName, style, x, y, width, height,
+                                  parent, idOrMenu, AfxGetInstanceHandle(), param);
+    const bool unbound = t_creating == this;
+    t_creating = outer;
+    if (hwnd && unbound)
+        SubclassWindow(hwnd); // a class whose procedure is not ours
+    return hwnd != nullptr;
+}
+
+BOOL CWnd::CreateEx(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD style,
+                    const RECT& rect, CWnd* parent, UINT id, LPVOID param) noexcept {
+    return CreateEx(exStyle, className, windowName, style, rect.left, rect.top,
+                    rect.right - rect.left, rect.bottom - rect.top, HwndOf(parent),
+                    reinterpret_cast<HMENU>(static_cast<UINT_PTR>(id)), param);
+}
+
+BOOL CWnd::DestroyWindow() noexcept {
+    return m_hWnd ? ::DestroyWindow(m_hWnd) : FALSE;
+}
+
+BOOL CWnd::SubclassWindow(HWND hwnd) noexcept {
+    if (m_hWnd || !hwnd || !::IsWindow(hwnd) || FromHandlePermanent(hwnd))
+        return FALSE;
+    Bind(hwnd);
+    ::SetLastError(0);
+    const LONG_PTR old =
+        ::SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&CWnd::WndProc));
+    if (!old && ::GetLastError() != 0) {
+        ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+        m_hWnd = nullptr;
+        return FALSE;
+    }
+    m_pfnSuper = reinterpret_cast<WNDPROC>(old);
+    return TRUE;
+}
+
+HWND CWnd::UnsubclassWindow() noexcept {
+    HWND hwnd = m_hWnd;
+    if (hwnd && m_pfnSuper) {
+        ::SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(m_pfnSuper));
+        ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+        m_pfnSuper = nullptr;
+        m_hWnd = nullptr;
+    }
+    return hwnd;
+}
+
+CWnd* CWnd::FromHandlePermanent(HWND hwnd) noexcept {
+    if (!hwnd)
+        return nullptr;
+    // Only our procedure gives GWLP_USERDATA this meaning.
+    if (reinterpret_cast<WNDPROC>(::GetWindowLongPtrW(hwnd, GWLP_WNDPROC)) != &CWnd::WndProc)
+        return nullptr;
+    return BoundObject(hwnd);
+}
+
+CWnd* CWnd::FromHandle(HWND hwnd) {
+    if (!hwnd)
+        return nullptr;
+    if (CWnd* wnd = FromHandlePermanent(hwnd))
+        return wnd;
+    auto& slot = Temps()[hwnd];
+    if (!slot) {
+        slot.reset(new CWnd);
+        slot->m_hWnd = hwnd;
+    }
+    return slot.get();
+}
+
+void CWnd::DeleteTempMap() noexcept {
+    Temps().clear();
+}
+
+LRESULT CALLBACK CWnd::WndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
+    CWnd* wnd = BoundObject(hwnd);
+    if (!wnd) {
+        wnd = t_creating;
+        if (!wnd)
+            return ::DefWindowProcW(hwnd, message, wParam, lParam);
+        t_creating = nullptr;
+        wnd->Bind(hwnd);
+    }
+
+    const CurrentMessage saved = t_current;
+    t_current = CurrentMessage{hwnd, message, wParam, lParam};
+    LRESULT result = 0;
+    try {
+        result = wnd->WindowProc(message, wParam, lParam);
+    } catch (...) {
+        // Nothing may unwind into Windows; a failed creation message fails the window.
+        result = message == WM_CREATE ? -1 : 0;
+    }
+    t_current = saved;
+    if (message == WM_NCDESTROY)
+        wnd->AfterNcDestroy();
+    return result;
+}
+
+void CWnd::AfterNcDestroy() noexcept {
+    if (m_hWnd) {
+        if (m_pfnSuper)
+            ::SetWindowLongPtrW(m_hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(m_pfnSuper));
+        ::SetWindowLongPtrW(m_hWnd, GWLP_USERDATA, 0);
+    }
+    m_pfnSuper = nullptr;
+    m_hWnd = nullptr;
+    if (CWinApp* app = AfxGetApp(); app && app->m_pMainWnd == this) {
+        app->m_pMainWnd = nullptr;
+        if (QuitsWhenMainWindowDestroyed())
+            ::PostQuitMessage(0);
+    }
+    try {
+        PostNcDestroy(); // may delete this
+    } catch (...) {
+    }
+}
+
+LRESULT CWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
+    return DefWindowProc(message, wParam, lParam);
+}
+
+LRESULT CWnd::Default() {
+    if (!m_hWnd || t_current.hwnd != m_hWnd)
+        return 0;
+    return DefWindowProc(t_current.message, t_current.wParam, t_current.lParam);
+}
+
+LRESULT CWnd::DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
+    if (m_pfnSuper)
+        return ::CallWindowProcW(m_pfnSuper, m_hWnd, message, wParam, lParam);
+    return ::DefWindowProcW(m_hWnd, message, wParam, lParam);
+}
+
+BOOL CWnd::PostMessage(UINT message, WPARAM wParam, LPARAM lParam) const noexcept {
+    return m_hWnd ? ::PostMessageW(m_hWnd, message, wParam, lParam) : FALSE;
+}
+
+LRESULT CWnd::SendMessage(UINT message, WPARAM wParam, LPARAM lParam) const noexcept {
+    return m_hWnd ? ::SendMessageW(m_hWnd, message, wParam, lParam) : 0;
+}
+
+void CWnd::GetClientRect(LPRECT rect) const noexcept {
+    if (!rect)
+        return;
+    if (!m_hWnd || !::GetClientRect(m_hWnd, rect))
+        *rect = RECT{};
+}
+
+void CWnd::GetWindowRect(LPRECT rect) const noexcept {
+    if (!rect)
+        return;
+    if (!m_hWnd || !::GetWindowRect(m_hWnd, rect))
+        *rect = RECT{};
+}
+
+void CWnd::SetWindowText(LPCWSTR text) noexcept {
+    if (m_hWnd)
+        ::SetWindowTextW(m_hWnd, text ? text : L"");
+}
+
+std::wstring CWnd::GetWindowText() const {
+    if (!m_hWnd)
+        return {};
+    std::wstring text(static_cast<size_t>(::GetWindowTextLengthW(m_hWnd)) + 1, L'\0');
+    const int n = ::GetWindowTextW(m_hWnd, text.data(), static_cast<int>(text.size()));
+    text.resize(n > 0 ? static_cast<size_t>(n) : 0);
+    return text;
+}
+
+CWnd* CWnd::GetDlgItem(int id) const {
+    return FromHandle(GetDlgItemHwnd(id));
+}
+
+HWND CWnd::GetDlgItemHwnd(int id) const noexcept {
+    return m_hWnd ? ::GetDlgItem(m_hWnd, id) : nullptr;
+}
+
+HMENU CWnd::GetSystemMenu(BOOL revert) const noexcept {
+    return m_hWnd ? ::GetSystemMenu(m_hWnd, revert) : nullptr;
+}
+
+BOOL CWnd::ShowWindow(int cmdShow) noexcept {
+    return m_hWnd ? ::ShowWindow(m_hWnd, cmdShow) : FALSE;
+}
+
+BOOL CWnd::UpdateWindow() noexcept {
+    return m_hWnd ? ::UpdateWindow(m_hWnd) : FALSE;
+}
+
+void CWnd::Invalidate(BOOL erase) noexcept {
+    if (m_hWnd)
+        ::InvalidateRect(m_hWnd, nullptr, erase);
+}
+
+BOOL CWnd::IsWindowVisible() const noexcept {
+    return m_hWnd ? ::IsWindowVisible(m_hWnd) : FALSE;
+}
+
+BOOL CWnd::IsIconic() const noexcept {
+    return m_hWnd ? ::IsIconic(m_hWnd) : FALSE;
+}
+
+UINT_PTR CWnd::SetTimer(UINT_PTR id, UINT elapse) noexcept {
+    return m_hWnd ? ::SetTimer(m_hWnd, id, elapse, nullptr) : 0;
+}
+
+BOOL CWnd::KillTimer(UINT_PTR id) noexcept {
+    return m_hWnd ? ::KillTimer(m_hWnd, id) : FALSE;
+}
+
+void CWnd::CenterWindow(CWnd* alternateOwner) noexcept {
+    if (!m_hWnd)
+        return;
+    const LONG style = ::GetWindowLongW(m_hWnd, GWL_STYLE);
+    RECT area{};   // where to centre, in the coordinates of the window's position
+    RECT bounds{}; // where the window must stay
+    if (style & WS_CHILD) {
+        HWND parent = ::GetParent(m_hWnd);
+        ::GetClientRect(parent, &area);
+        bounds = area;
+    } else {
+        HWND center = alternateOwner ? alternateOwner->m_hWnd : ::GetWindow(m_hWnd, GW_OWNER);
+        HWND monitorOf = m_hWnd;
+        if (CWinApp* app = AfxGetApp(); app && app->m_pMainWnd && app->m_pMainWnd->m_hWnd)
+            monitorOf = app->m_pMainWnd->m_hWnd;
+        MONITORINFO mi{};
+        mi.cbSize = sizeof(mi);
+        ::GetMonitorInfoW(
+            ::MonitorFromWindow(center ? center : monitorOf, MONITOR_DEFAULTTONEAREST), &mi);
+        bounds = mi.rcWork;
+        if (center && ::IsWindowVisible(center) && !::IsIconic(center))
+            ::GetWindowRect(center, &area);
+        else
+            area = mi.rcWork;
+    }
+    RECT self{};
+    ::GetWindowRect(m_hWnd, &self);
+    const int w = self.right - self.left;
+    const int h = self.bottom - self.top;
+    int x = (area.left + area.right - w) / 2;
+    int y = (area.top + area.bottom - h) / 2;
+    if (x + w > bounds.right)
+        x = bounds.right - w;
+    if (x < bounds.left)
+        x = bounds.left;
+    if (y + h > bounds.bottom)
+        y = bounds.bottom - h;
+    if (y < bounds.top)
+        y = bounds.top;
+    ::SetWindowPos(m_hWnd, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
