@@ -5,6 +5,8 @@
 #include <windows.h>
 
 #include <optional>
+#include <string>
+#include <utility>
 
 namespace rillo {
 
