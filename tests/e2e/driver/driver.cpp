@@ -4,7 +4,7 @@
 //   driver show PICTURE.bmp SECONDS      show a picture over the whole screen
 //   driver preview SCR W H               host a preview pane and check the child
 //   driver preview-bad SCR ARGS...       the saver must end at once, no window made
-//   driver cursor-hidden SECONDS         whether the pointer is hidden (GetCursorInfo)
+//   driver post CLASS MSG WPARAM LPARAM  post a message to the window of that class
 #include <windows.h>
 
 #include <algorithm>
@@ -193,8 +193,7 @@ int Preview(const wchar_t* scr, int w, int h) {
             for (int y = 0; y < h; ++y)
                 for (int x = 0; x < w; ++x)
                     if (got[size_t(y) * size_t(w) + size_t(x)] !=
-                        want[size_t(y % bm.bmHeight) * size_t(bm.bmWidth) +
-                             size_t(x % bm.bmWidth)])
+                        want[size_t(y % bm.bmHeight) * size_t(bm.bmWidth) + size_t(x % bm.bmWidth)])
                         ++wrong;
             std::printf("pixels differing from the tiled picture: %d of %d\n", wrong, w * h);
             Check(wrong == 0, "the pane shows the preview picture tiled from its top-left corner");
@@ -243,6 +242,17 @@ int PreviewBad(const wchar_t* scr, int argc, wchar_t** argv) {
     return g_failures ? 1 : 0;
 }
 
+int Post(const wchar_t* cls, const wchar_t* msg, const wchar_t* wp, const wchar_t* lp) {
+    HWND hwnd = FindWindowW(cls, nullptr);
+    Check(hwnd != nullptr, "the window exists");
+    if (!hwnd)
+        return 1;
+    Check(PostMessageW(hwnd, UINT(wcstoul(msg, nullptr, 0)), WPARAM(wcstoul(wp, nullptr, 0)),
+                       LPARAM(wcstol(lp, nullptr, 0))) != 0,
+          "the message is posted");
+    return g_failures ? 1 : 0;
+}
+
 } // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -253,6 +263,8 @@ int wmain(int argc, wchar_t** argv) {
         return Preview(argv[2], _wtoi(argv[3]), _wtoi(argv[4]));
     if (cmd == L"preview-bad" && argc >= 3)
         return PreviewBad(argv[2], argc - 3, argv + 3);
-    std::fprintf(stderr, "usage: driver show|preview|preview-bad ...\n");
+    if (cmd == L"post" && argc == 6)
+        return Post(argv[2], argv[3], argv[4], argv[5]);
+    std::fprintf(stderr, "usage: driver show|preview|preview-bad|post ...\n");
     return 2;
 }

@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# Preview mode: a child window inside the host's pane, black under the tiled
+# preview picture; no snapshot; the saver ends when its host goes away; handles
+# that name no window end the saver at once.
+. "$(dirname "$0")/lib.sh"
+
+tmp=$(temp_dir)
+rm -f "$tmp/cTempPicture.bmp"
+
+check "the preview fills and tiles a 400 x 300 pane, and ends with its host" \
+  wine_run "$RILLO_DRIVER" preview "$(winepath -w "$RILLO_SCR")" 400 300
+check "a pane smaller than the picture shows its top-left part" \
+  wine_run "$RILLO_DRIVER" preview "$(winepath -w "$RILLO_SCR")" 100 60
+check "the preview writes no snapshot" test ! -e "$tmp/cTempPicture.bmp"
+
+for args in "/p" "/p 0x1234" "/p 0" "/p 12345678" "/p -7" "/p abc"; do
+  # shellcheck disable=SC2086
+  check "'$args' ends at once without a window" \
+    wine_run "$RILLO_DRIVER" preview-bad "$(winepath -w "$RILLO_SCR")" $args
+done
+finish
