@@ -1,0 +1,163 @@
+// rillo-render: lets the saver's rain fall on a picture and writes the last frame.
+//
+//   rillo-render [--ticks N] [--wavelength W] [--amplitude A] INPUT.bmp OUTPUT.bmp
+//
+// It does what the full-screen saver does on a screen of the picture's size whose
+// desktop shows the picture: the same field, the same rain from seed 100, two
+// attempts per tick. The frame is written as a 32-bit bottom-up BMP whose pixel
+// data are the frame's words in memory order, so runs on different builds can be
+// compared byte for byte.
+#include "ripple/ripple_field.h"
+#include "saver/bmp_file.h"
+#include "saver/rain.h"
+
+#include <charconv>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <exception>
+#include <fstream>
+#include <iostream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr std::int64_t kMaxTicks = 1000000;
+
+// A bad invocation or input: one line on stderr, exit status 2, no output file.
+struct UsageError {
+    std::string text;
+};
+
+[[noreturn]] void Fail(const std::string& text) {
+    throw UsageError{text};
+}
+
+std::int64_t ParseNumber(const char* option, const char* text, std::int64_t lo, std::int64_t hi) {
+    std::int64_t value = 0;
+    const char* end = text + std::strlen(text);
+    const auto [ptr, ec] = std::from_chars(text, end, value);
+    if (ec == std::errc::result_out_of_range)
+        Fail(std::string(option) + ": '" + text + "' is out of range");
+    if (ec != std::errc() || ptr != end || ptr == text)
+        Fail(std::string(option) + ": '" + text + "' is not a number");
+    if (value < lo || value > hi)
+        Fail(std::string(option) + ": " + text + " is out of range (" + std::to_string(lo) +
+             " to " + std::to_string(hi) + ")");
+    return value;
+}
+
+std::vector<std::uint8_t> ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        Fail(path + ": cannot open");
+    std::vector<std::uint8_t> data((std::istreambuf_iterator<char>(in)),
+                                   std::istreambuf_iterator<char>());
+    if (in.bad())
+        Fail(path + ": cannot read");
+    return data;
+}
+
+// Writes beside the target first, so a failed write never leaves a partial file
+// under the output name.
+void WriteFile(const std::string& path, const std::vector<std::uint8_t>& data) {
+    const std::string temp = path + ".part";
+    {
+        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
+        if (!out)
+            Fail(path + ": cannot create");
+        out.write(reinterpret_cast<const char*>(data.data()), std::streamsize(data.size()));
+        out.close();
+        if (!out) {
+            std::remove(temp.c_str());
+            Fail(path + ": cannot write");
+        }
+    }
+    std::remove(path.c_str()); // rename does not replace a file on Windows
+    if (std::rename(temp.c_str(), path.c_str()) != 0) {
+        std::remove(temp.c_str());
+        Fail(path + ": cannot write");
+    }
+}
+
+int Run(int argc, char** argv) {
+    std::int64_t ticks = 100;
+    std::int32_t wavelength = 100;
+    std::int32_t amplitude = 100;
+    std::vector<std::string> files;
+    for (int n = 1; n < argc; ++n) {
+        const std::string arg = argv[n];
+        if (arg == "--ticks" || arg == "--wavelength" || arg == "--amplitude") {
+            if (n + 1 >= argc)
+                Fail(arg + ": missing value");
+            const char* value = argv[++n];
+            if (arg == "--ticks")
+                ticks = ParseNumber("--ticks", value, 0, kMaxTicks);
+            else if (arg == "--wavelength")
+                wavelength = std::int32_t(ParseNumber("--wavelength", value, INT32_MIN, INT32_MAX));
+            else
+                amplitude = std::int32_t(ParseNumber("--amplitude", value, INT32_MIN, INT32_MAX));
+        } else if (arg.size() > 1 && arg[0] == '-') {
+            Fail(arg + ": unknown option");
+        } else {
+            files.push_back(arg);
+        }
+    }
+    if (files.size() != 2)
+        Fail("usage: rillo-render [--ticks N] [--wavelength W] [--amplitude A] INPUT.bmp "
+             "OUTPUT.bmp");
+    const std::string& input = files[0];
+    const std::string& output = files[1];
+
+    rillo::BmpImage picture;
+    std::string reason;
+    {
+        const std::vector<std::uint8_t> data = ReadFile(input);
+        if (!rillo::DecodeBmp(data.data(), data.size(), picture, reason))
+            Fail(input + ": " + reason);
+    }
+    const std::int32_t w = picture.width;
+    const std::int32_t h = picture.height;
+
+    // Source and frame both start as the picture; Render writes only the interior.
+    const std::vector<std::uint32_t>& source = picture.pixels;
+    std::vector<std::uint32_t> frame = source;
+    CRippleField field;
+    if (!field.Resize(w, h))
+        Fail(input + ": not enough memory for " + std::to_string(w) + " x " + std::to_string(h));
+
+    CRain rain(CRain::kInitialSeed);
+    const RainRect accept = CRain::AcceptanceRect(w, h);
+    const auto strength = std::int32_t(std::uint32_t(amplitude) - 36u); // wraps like the saver
+    std::int64_t steps = 0;
+    for (std::int64_t tick = 0; tick < ticks; ++tick)
+        for (int attempt = 0; attempt < 2; ++attempt) {
+            const RainAttempt a = rain.Attempt(w, h, accept);
+            if (!a.bDrop)
+                continue;
+            field.Drop(a.nCellX, a.nCellY, wavelength, strength, field.GetCurrent());
+            field.Render(source.data(), frame.data());
+            ++steps;
+        }
+
+    WriteFile(output, rillo::EncodeBmp32(w, h, frame.data()));
+    std::cout << "ticks " << ticks << ", steps " << steps << "\n";
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    try {
+        return Run(argc, argv);
+    } catch (const UsageError& e) {
+        std::cerr << "rillo-render: " << e.text << "\n";
+    } catch (const std::bad_alloc&) {
+        std::cerr << "rillo-render: out of memory\n";
+    } catch (const std::exception& e) {
+        std::cerr << "rillo-render: " << e.what() << "\n";
+    }
+    return 2;
+}
