@@ -2,6 +2,14 @@
 
 #include <windowsx.h>
 
+// The input rule keeps the system's numbers without the system's headers.
+static_assert(rillo::msg::kKeyDown == WM_KEYDOWN && rillo::msg::kSysKeyDown == WM_SYSKEYDOWN);
+static_assert(rillo::msg::kLButtonDown == WM_LBUTTONDOWN &&
+              rillo::msg::kMButtonDown == WM_MBUTTONDOWN &&
+              rillo::msg::kRButtonDown == WM_RBUTTONDOWN);
+static_assert(rillo::kScClose == SC_CLOSE && rillo::kScScreenSave == SC_SCREENSAVE &&
+              rillo::kWaInactive == WA_INACTIVE);
+
 CSaverWnd::CSaverWnd() : CWaterWnd(TRUE) {}
 
 BOOL CSaverWnd::CreateFullScreen() {
