@@ -1,0 +1,513 @@
+// Reads the compiled resources back from this test program's own module, which
+// links the same resource object as rillo.scr, and checks them field by field
+// against what the saver, the settings dialog and the about box rely on.
+#include <windows.h>
+#include <commctrl.h>
+
+#include <gtest/gtest.h>
+
+#include "res/resource.h"
+#include "res/web_address.h"
+#include "ripple/pixel_format.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+HINSTANCE Module() {
+    return GetModuleHandleW(nullptr);
+}
+
+// The raw bytes of a resource; empty when it does not exist.
+Bytes ResourceBytes(LPCWSTR name, LPCWSTR type) {
+    HRSRC info = FindResourceW(Module(), name, type);
+    if (!info)
+        return {};
+    HGLOBAL handle = LoadResource(Module(), info);
+    const void* data = handle ? LockResource(handle) : nullptr;
+    if (!data)
+        return {};
+    const auto* p = static_cast<const std::uint8_t*>(data);
+    return Bytes(p, p + SizeofResource(Module(), info));
+}
+
+// Little-endian reader that reports running off the end instead of reading past it.
+class Reader {
+  public:
+    explicit Reader(const Bytes& b) : m_b(&b) {}
+    bool Ok() const { return m_ok; }
+    std::size_t Pos() const { return m_pos; }
+    std::uint8_t U8() {
+        if (m_pos >= m_b->size()) {
+            m_ok = false;
+            return 0;
+        }
+        return (*m_b)[m_pos++];
+    }
+    std::uint16_t U16() {
+        const unsigned lo = U8();
+        return std::uint16_t(lo | unsigned(U8()) << 8);
+    }
+    std::uint16_t PeekU16() const {
+        Reader copy = *this;
+        return copy.U16();
+    }
+    std::uint32_t U32() {
+        const std::uint32_t lo = U16();
+        return lo | std::uint32_t(U16()) << 16;
+    }
+    std::int16_t I16() { return std::int16_t(U16()); }
+    std::int32_t I32() { return std::int32_t(U32()); }
+    std::wstring WideString() {
+        std::wstring s;
+        for (wchar_t c = wchar_t(U16()); c != 0 && m_ok; c = wchar_t(U16()))
+            s += c;
+        return s;
+    }
+    void AlignDword() {
+        while (m_pos % 4 != 0 && m_ok)
+            U8();
+    }
+
+  private:
+    const Bytes* m_b;
+    std::size_t m_pos = 0;
+    bool m_ok = true;
+};
+
+// --- Dialog templates ---------------------------------------------------------------
+
+// A class, text or menu field of a template: an ordinal (0xFFFF, n) or a string.
+struct NameOrOrdinal {
+    bool isOrdinal = false;
+    std::uint16_t ordinal = 0;
+    std::wstring text;
+};
+
+NameOrOrdinal ReadNameOrOrdinal(Reader& r) {
+    NameOrOrdinal n;
+    if (r.PeekU16() == 0xFFFF) {
+        r.U16();
+        n.isOrdinal = true;
+        n.ordinal = r.U16();
+    } else {
+        n.text = r.WideString();
+    }
+    return n;
+}
+
+struct DialogItem {
+    std::uint32_t style = 0, exStyle = 0;
+    std::int16_t x = 0, y = 0, cx = 0, cy = 0;
+    std::uint16_t id = 0;
+    NameOrOrdinal windowClass, text;
+    std::uint16_t extraBytes = 0;
+};
+
+struct DialogTemplate {
+    std::uint32_t style = 0, exStyle = 0;
+    std::int16_t x = 0, y = 0, cx = 0, cy = 0;
+    NameOrOrdinal menu, windowClass;
+    std::wstring title;
+    std::uint16_t pointSize = 0;
+    std::wstring font;
+    std::vector<DialogItem> items;
+};
+
+// Parses a classic DLGTEMPLATE with its DLGITEMTEMPLATEs; false if the data ends
+// early or is an extended template.
+bool ParseDialog(const Bytes& bytes, DialogTemplate& d) {
+    Reader r(bytes);
+    if (r.PeekU16() == 1)
+        return false; // DLGTEMPLATEEX: dlgVer 1, signature 0xFFFF
+    d.style = r.U32();
+    d.exStyle = r.U32();
+    const std::uint16_t count = r.U16();
+    d.x = r.I16();
+    d.y = r.I16();
+    d.cx = r.I16();
+    d.cy = r.I16();
+    d.menu = ReadNameOrOrdinal(r);
+    d.windowClass = ReadNameOrOrdinal(r);
+    d.title = r.WideString();
+    if (d.style & DS_SETFONT) {
+        d.pointSize = r.U16();
+        d.font = r.WideString();
+    }
+    for (int k = 0; k < count && r.Ok(); ++k) {
+        r.AlignDword();
+        DialogItem item;
+        item.style = r.U32();
+        item.exStyle = r.U32();
+        item.x = r.I16();
+        item.y = r.I16();
+        item.cx = r.I16();
+        item.cy = r.I16();
+        item.id = r.U16();
+        item.windowClass = ReadNameOrOrdinal(r);
+        item.text = ReadNameOrOrdinal(r);
+        item.extraBytes = r.U16();
+        for (int b = 0; b < item.extraBytes; ++b)
+            r.U8();
+        d.items.push_back(item);
+    }
+    return r.Ok();
+}
+
+constexpr std::uint16_t kNoId = 0xFFFF;
+constexpr std::uint16_t kButton = 0x0080, kEdit = 0x0081, kStatic = 0x0082;
+
+struct ExpectedItem {
+    std::uint16_t id;
+    std::uint16_t classOrdinal; // 0: the class is the string in className
+    const wchar_t* className;
+    std::uint16_t textOrdinal; // nonzero: the text is a resource ordinal (an icon)
+    std::wstring text;
+    std::int16_t x, y, cx, cy;
+    std::uint32_t style;
+};
+
+void ExpectItems(const DialogTemplate& d, const std::vector<ExpectedItem>& expected) {
+    ASSERT_EQ(d.items.size(), expected.size());
+    for (std::size_t k = 0; k < expected.size(); ++k) {
+        SCOPED_TRACE("control " + std::to_string(k));
+        const DialogItem& got = d.items[k];
+        const ExpectedItem& want = expected[k];
+        EXPECT_EQ(got.id, want.id);
+        if (want.classOrdinal) {
+            EXPECT_TRUE(got.windowClass.isOrdinal);
+            EXPECT_EQ(got.windowClass.ordinal, want.classOrdinal);
+        } else {
+            // windres stores class names upper-cased; Windows compares them
+            // without regard to case.
+            EXPECT_FALSE(got.windowClass.isOrdinal);
+            EXPECT_EQ(
+                CompareStringOrdinal(got.windowClass.text.c_str(), -1, want.className, -1, TRUE),
+                CSTR_EQUAL)
+                << std::string(got.windowClass.text.begin(), got.windowClass.text.end());
+        }
+        if (want.textOrdinal) {
+            EXPECT_TRUE(got.text.isOrdinal);
+            EXPECT_EQ(got.text.ordinal, want.textOrdinal);
+        } else {
+            EXPECT_FALSE(got.text.isOrdinal);
+            EXPECT_EQ(got.text.text, want.text);
+        }
+        EXPECT_EQ(got.x, want.x);
+        EXPECT_EQ(got.y, want.y);
+        EXPECT_EQ(got.cx, want.cx);
+        EXPECT_EQ(got.cy, want.cy);
+        EXPECT_EQ(got.style, want.style) << std::hex << got.style;
+        EXPECT_EQ(got.exStyle, 0u);
+        EXPECT_EQ(got.extraBytes, 0u);
+    }
+}
+
+TEST(DialogTemplates, AboutBoxIsLaidOutAsDesigned) {
+    DialogTemplate d;
+    ASSERT_TRUE(ParseDialog(ResourceBytes(MAKEINTRESOURCEW(IDD_ABOUTBOX), RT_DIALOG), d));
+    EXPECT_EQ(d.style, 0x80C800C0u) << std::hex << d.style;
+    EXPECT_EQ(d.exStyle, 0u);
+    EXPECT_EQ(d.x, 34);
+    EXPECT_EQ(d.y, 22);
+    EXPECT_EQ(d.cx, 217);
+    EXPECT_EQ(d.cy, 55);
+    EXPECT_EQ(d.title, L"About Saver");
+    EXPECT_EQ(d.pointSize, 8);
+    EXPECT_EQ(d.font, L"MS Sans Serif");
+    EXPECT_FALSE(d.menu.isOrdinal);
+    EXPECT_EQ(d.menu.text, L"");
+    EXPECT_FALSE(d.windowClass.isOrdinal);
+    EXPECT_EQ(d.windowClass.text, L"");
+    ExpectItems(d,
+                {
+                    {kNoId, kStatic, nullptr, IDI_SAVER, L"", 11, 17, 20, 20, 0x50000003},
+                    {kNoId, kStatic, nullptr, 0, L"Saver Version 1.0", 40, 10, 119, 8, 0x50020000},
+                    {IDOK, kButton, nullptr, 0, L"OK", 176, 6, 32, 14, 0x50030001},
+                });
+}
+
+TEST(DialogTemplates, SettingsDialogIsLaidOutAsDesigned) {
+    DialogTemplate d;
+    ASSERT_TRUE(ParseDialog(ResourceBytes(MAKEINTRESOURCEW(IDD_SETTINGS), RT_DIALOG), d));
+    EXPECT_EQ(d.style, 0x90C800C0u) << std::hex << d.style;
+    EXPECT_EQ(d.exStyle, 0u);
+    EXPECT_EQ(d.x, 0);
+    EXPECT_EQ(d.y, 0);
+    EXPECT_EQ(d.cx, 177);
+    EXPECT_EQ(d.cy, 192);
+    EXPECT_EQ(d.pointSize, 10);
+    EXPECT_EQ(d.font, L"MS Sans Serif");
+    EXPECT_FALSE(d.menu.isOrdinal);
+    EXPECT_EQ(d.menu.text, L"");
+    EXPECT_FALSE(d.windowClass.isOrdinal);
+    EXPECT_EQ(d.windowClass.text, L"");
+    const wchar_t* trackbar = L"msctls_trackbar32";
+    ExpectItems(
+        d,
+        {
+            {IDC_TITLE, kStatic, nullptr, 0, L"ScreenSaver 2.0 ", 35, 1, 112, 11, 0x50020000},
+            {IDC_WEBLINK, kButton, nullptr, 0, RILLO_WEB_ADDRESS_WSTR, 30, 12, 126, 13, 0x50010000},
+            {IDC_QUIT, kButton, nullptr, 0, L"Quit", 17, 123, 60, 11, 0x50010000},
+            {kNoId, kStatic, nullptr, IDI_SAVER, L"", 31, 31, 20, 20, 0x50000003},
+            {IDC_SAVE, kButton, nullptr, 0, L"Save", 96, 99, 61, 12, 0x50010000},
+            {IDC_DEFAULT, kButton, nullptr, 0, L"Default", 17, 98, 62, 11, 0x50010000},
+            {kNoId, kStatic, nullptr, 0, L"Wavelength", 10, 65, 42, 9, 0x50020000},
+            {kNoId, kStatic, nullptr, 0, L"Amplitude", 10, 79, 40, 9, 0x50020000},
+            {IDC_WAVELENGTH, 0, trackbar, 0, L"Slider1", 59, 65, 61, 11, 0x50010018},
+            {IDC_AMPLITUDE, 0, trackbar, 0, L"Slider1", 59, 80, 61, 11, 0x50010018},
+            {IDC_WAVELENGTH_VALUE, kEdit, nullptr, 0, L"", 132, 64, 25, 12, 0x50810880},
+            {IDC_AMPLITUDE_VALUE, kEdit, nullptr, 0, L"", 131, 81, 25, 12, 0x50810880},
+            {kNoId, kButton, nullptr, 0, L"Wave Options", 4, 52, 163, 64, 0x50000007},
+        });
+}
+
+INT_PTR CALLBACK QuietDialogProc(HWND, UINT message, WPARAM, LPARAM) {
+    return message == WM_INITDIALOG ? TRUE : FALSE;
+}
+
+std::wstring ClassOf(HWND wnd) {
+    wchar_t name[64] = {};
+    GetClassNameW(wnd, name, 64);
+    return name;
+}
+
+// The dialog manager must be able to build both dialogs: every class resolves and
+// the icon statics find icon 128.
+TEST(DialogTemplates, DialogManagerCreatesBothDialogs) {
+    InitCommonControls();
+    HWND settings =
+        CreateDialogParamW(Module(), MAKEINTRESOURCEW(IDD_SETTINGS), nullptr, QuietDialogProc, 0);
+    ASSERT_NE(settings, nullptr) << GetLastError();
+    EXPECT_EQ(CompareStringOrdinal(ClassOf(GetDlgItem(settings, IDC_WAVELENGTH)).c_str(), -1,
+                                   TRACKBAR_CLASSW, -1, TRUE),
+              CSTR_EQUAL);
+    EXPECT_EQ(CompareStringOrdinal(ClassOf(GetDlgItem(settings, IDC_AMPLITUDE_VALUE)).c_str(), -1,
+                                   L"Edit", -1, TRUE),
+              CSTR_EQUAL);
+    wchar_t caption[128] = {};
+    GetDlgItemTextW(settings, IDC_WEBLINK, caption, 128);
+    EXPECT_STREQ(caption, RILLO_WEB_ADDRESS_WSTR);
+    int icons = 0;
+    for (HWND child = GetWindow(settings, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
+        if ((GetWindowLongW(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON &&
+            ClassOf(child) == L"Static") {
+            ++icons;
+            EXPECT_NE(SendMessageW(child, STM_GETICON, 0, 0), 0);
+        }
+    EXPECT_EQ(icons, 1);
+    DestroyWindow(settings);
+
+    HWND about =
+        CreateDialogParamW(Module(), MAKEINTRESOURCEW(IDD_ABOUTBOX), nullptr, QuietDialogProc, 0);
+    ASSERT_NE(about, nullptr) << GetLastError();
+    EXPECT_NE(GetDlgItem(about, IDOK), nullptr);
+    EXPECT_FALSE(IsWindowVisible(about)); // the modal run shows it
+    DestroyWindow(about);
+}
+
+// --- Strings, version, manifest -----------------------------------------------------
+
+std::wstring LoadResourceString(UINT id) {
+    const wchar_t* text = nullptr;
+    // Length 0 asks for a read-only pointer to the resource itself, which also shows
+    // trailing blanks or a missing entry exactly.
+    const int length = LoadStringW(Module(), id, reinterpret_cast<LPWSTR>(&text), 0);
+    return text ? std::wstring(text, std::size_t(length)) : std::wstring();
+}
+
+TEST(Strings, DescriptionAndAboutEntry) {
+    EXPECT_EQ(LoadResourceString(IDS_DESCRIPTION), L"Rillo ScreenSaver");
+    EXPECT_EQ(LoadResourceString(IDS_ABOUTBOX), L"&About Rillo  ScreenSaver");
+    EXPECT_EQ(IDM_ABOUTBOX, 16);
+    EXPECT_EQ(IDM_ABOUTBOX & 0xF, 0); // the system menu uses the low four bits
+}
+
+std::wstring VersionString(const Bytes& info, const wchar_t* name) {
+    void* value = nullptr;
+    UINT length = 0;
+    const std::wstring path = std::wstring(L"\\StringFileInfo\\040904b0\\") + name;
+    if (!VerQueryValueW(info.data(), path.c_str(), &value, &length) || !value)
+        return L"<missing>";
+    return static_cast<const wchar_t*>(value);
+}
+
+TEST(Version, NumbersAndNames) {
+    wchar_t path[MAX_PATH] = {};
+    ASSERT_NE(GetModuleFileNameW(nullptr, path, MAX_PATH), 0u);
+    const DWORD size = GetFileVersionInfoSizeW(path, nullptr);
+    ASSERT_NE(size, 0u);
+    Bytes info(size);
+    ASSERT_TRUE(GetFileVersionInfoW(path, 0, size, info.data()));
+    VS_FIXEDFILEINFO* fixed = nullptr;
+    UINT length = 0;
+    ASSERT_TRUE(VerQueryValueW(info.data(), L"\\", reinterpret_cast<void**>(&fixed), &length));
+    ASSERT_NE(fixed, nullptr);
+    EXPECT_EQ(fixed->dwFileVersionMS, 0x00020000u);
+    EXPECT_EQ(fixed->dwFileVersionLS, 0u);
+    EXPECT_EQ(fixed->dwProductVersionMS, 0x00020000u);
+    EXPECT_EQ(fixed->dwProductVersionLS, 0u);
+    EXPECT_EQ(VersionString(info, L"ProductName"), L"Rillo");
+    EXPECT_EQ(VersionString(info, L"FileDescription"), L"Rillo ScreenSaver");
+    EXPECT_EQ(VersionString(info, L"FileVersion"), L"2.0.0.0");
+}
+
+TEST(Manifest, AsksForCommonControls6AndPerMonitorDpi) {
+    const Bytes manifest = ResourceBytes(MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24));
+    ASSERT_FALSE(manifest.empty());
+    const std::string text(manifest.begin(), manifest.end());
+    EXPECT_NE(text.find("name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\""),
+              std::string::npos);
+    EXPECT_NE(text.find(">true/pm</dpiAware>"), std::string::npos);
+    EXPECT_NE(text.find(">PerMonitorV2, PerMonitor</dpiAwareness>"), std::string::npos);
+    EXPECT_NE(text.find("<supportedOS Id=\"{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}\"/>"),
+              std::string::npos);
+}
+
+// --- Icon, cursor, bitmap -----------------------------------------------------------
+
+struct BitmapInfo {
+    std::int32_t size, width, height;
+    std::uint16_t planes, bits;
+    std::uint32_t compression, imageSize, colorsUsed;
+};
+
+BitmapInfo ReadBitmapInfo(Reader& r) {
+    BitmapInfo h{};
+    h.size = r.I32();
+    h.width = r.I32();
+    h.height = r.I32();
+    h.planes = r.U16();
+    h.bits = r.U16();
+    h.compression = r.U32();
+    h.imageSize = r.U32();
+    r.U32();
+    r.U32();
+    h.colorsUsed = r.U32();
+    r.U32();
+    return h;
+}
+
+TEST(Images, IconHas32And16PixelImagesIn16Colours) {
+    const Bytes group = ResourceBytes(MAKEINTRESOURCEW(IDI_SAVER), RT_GROUP_ICON);
+    Reader r(group);
+    EXPECT_EQ(r.U16(), 0);
+    EXPECT_EQ(r.U16(), 1); // icon
+    const int count = r.U16();
+    ASSERT_EQ(count, 2);
+    std::vector<int> sizes;
+    for (int k = 0; k < count; ++k) {
+        const int width = r.U8();
+        const int height = r.U8();
+        const int colors = r.U8();
+        r.U8();
+        r.U16();
+        const int bits = r.U16();
+        const std::uint32_t bytes = r.U32();
+        const std::uint16_t id = r.U16();
+        ASSERT_TRUE(r.Ok());
+        SCOPED_TRACE("image " + std::to_string(width));
+        EXPECT_EQ(width, height);
+        EXPECT_EQ(colors, 16);
+        EXPECT_EQ(bits, 4);
+        sizes.push_back(width);
+
+        const Bytes image = ResourceBytes(MAKEINTRESOURCEW(id), RT_ICON);
+        ASSERT_EQ(image.size(), bytes);
+        Reader ir(image);
+        const BitmapInfo h = ReadBitmapInfo(ir);
+        EXPECT_EQ(h.size, 40);
+        EXPECT_EQ(h.width, width);
+        EXPECT_EQ(h.height, 2 * width); // colour image and mask
+        EXPECT_EQ(h.bits, 4);
+        // Header, 16 colours, 4-bit image and 1-bit mask with their rows padded to 4 bytes.
+        EXPECT_EQ(image.size(), std::size_t(40 + 16 * 4 + RowStride(width, 4) * width +
+                                            RowStride(width, 1) * width));
+    }
+    EXPECT_EQ(sizes, (std::vector<int>{32, 16}));
+    for (int size : {16, 32}) {
+        HANDLE icon = LoadImageW(Module(), MAKEINTRESOURCEW(IDI_SAVER), IMAGE_ICON, size, size, 0);
+        EXPECT_NE(icon, nullptr);
+        if (icon)
+            DestroyIcon(static_cast<HICON>(icon));
+    }
+}
+
+TEST(Images, CursorIsInvisibleWithHotSpotAtTopLeft) {
+    const Bytes group = ResourceBytes(MAKEINTRESOURCEW(IDC_NOCURSOR), RT_GROUP_CURSOR);
+    Reader r(group);
+    EXPECT_EQ(r.U16(), 0);
+    EXPECT_EQ(r.U16(), 2); // cursor
+    ASSERT_EQ(r.U16(), 1);
+    EXPECT_EQ(r.U16(), 32);
+    EXPECT_EQ(r.U16(), 64);
+    r.U16();
+    EXPECT_EQ(r.U16(), 1);
+    const std::uint32_t bytes = r.U32();
+    const std::uint16_t id = r.U16();
+    ASSERT_TRUE(r.Ok());
+
+    const Bytes image = ResourceBytes(MAKEINTRESOURCEW(id), RT_CURSOR);
+    ASSERT_EQ(image.size(), bytes);
+    Reader ir(image);
+    EXPECT_EQ(ir.U16(), 0); // hot spot x
+    EXPECT_EQ(ir.U16(), 0); // hot spot y
+    const BitmapInfo h = ReadBitmapInfo(ir);
+    EXPECT_EQ(h.width, 32);
+    EXPECT_EQ(h.height, 64);
+    EXPECT_EQ(h.bits, 1);
+    const std::size_t masks = 4 + 40 + 2 * 4;
+    const std::size_t maskBytes = 32 * 4;
+    ASSERT_EQ(image.size(), masks + 2 * maskBytes);
+    for (std::size_t k = 0; k < maskBytes; ++k) {
+        EXPECT_EQ(image[masks + k], 0x00) << "XOR byte " << k;
+        EXPECT_EQ(image[masks + maskBytes + k], 0xFF) << "AND byte " << k;
+    }
+
+    HCURSOR cursor = LoadCursorW(Module(), MAKEINTRESOURCEW(IDC_NOCURSOR));
+    ASSERT_NE(cursor, nullptr);
+    ICONINFO info{};
+    ASSERT_TRUE(GetIconInfo(cursor, &info));
+    EXPECT_FALSE(info.fIcon);
+    EXPECT_EQ(info.xHotspot, 0u);
+    EXPECT_EQ(info.yHotspot, 0u);
+    if (info.hbmMask)
+        DeleteObject(info.hbmMask);
+    if (info.hbmColor)
+        DeleteObject(info.hbmColor);
+}
+
+TEST(Images, PreviewBitmapIs158By116With8BitDefaultPalette) {
+    const Bytes bitmap = ResourceBytes(MAKEINTRESOURCEW(IDB_PREVIEW), RT_BITMAP);
+    Reader r(bitmap);
+    const BitmapInfo h = ReadBitmapInfo(r);
+    ASSERT_TRUE(r.Ok());
+    EXPECT_EQ(h.size, 40);
+    EXPECT_EQ(h.width, 158);
+    EXPECT_EQ(h.height, 116); // positive: bottom-up
+    EXPECT_EQ(h.planes, 1);
+    EXPECT_EQ(h.bits, 8);
+    EXPECT_EQ(h.compression, std::uint32_t(BI_RGB));
+    EXPECT_TRUE(h.colorsUsed == 0 || h.colorsUsed == 256);
+    ASSERT_EQ(bitmap.size(), std::size_t(40 + 256 * 4 + RowStride(158, 8) * 116));
+    const auto& palette = rillo::DefaultPaletteEntries();
+    for (int k = 0; k < 256; ++k) {
+        const std::uint8_t* q = &bitmap[std::size_t(40 + 4 * k)];
+        EXPECT_EQ((rillo::PaletteColor{q[2], q[1], q[0]}), palette[std::size_t(k)])
+            << "colour " << k;
+    }
+
+    HBITMAP loaded = LoadBitmapW(Module(), MAKEINTRESOURCEW(IDB_PREVIEW));
+    ASSERT_NE(loaded, nullptr);
+    BITMAP bm{};
+    ASSERT_NE(GetObjectW(loaded, sizeof bm, &bm), 0);
+    EXPECT_EQ(bm.bmWidth, 158);
+    EXPECT_EQ(bm.bmHeight, 116);
+    DeleteObject(loaded);
+}
+
+} // namespace
