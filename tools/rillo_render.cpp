@@ -18,7 +18,6 @@
 #include <exception>
 #include <fstream>
 #include <iostream>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -50,12 +49,17 @@ std::int64_t ParseNumber(const char* option, const char* text, std::int64_t lo, 
 }
 
 std::vector<std::uint8_t> ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f)
         Fail(path + ": cannot open");
-    std::vector<std::uint8_t> data((std::istreambuf_iterator<char>(in)),
-                                   std::istreambuf_iterator<char>());
-    if (in.bad())
+    std::vector<std::uint8_t> data;
+    std::uint8_t chunk[65536];
+    std::size_t n;
+    while ((n = std::fread(chunk, 1, sizeof chunk, f)) > 0)
+        data.insert(data.end(), chunk, chunk + n);
+    const bool bFailed = std::ferror(f) != 0;
+    std::fclose(f);
+    if (bFailed)
         Fail(path + ": cannot read");
     return data;
 }
