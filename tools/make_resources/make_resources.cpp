@@ -4,7 +4,7 @@
 //   cmake --preset host -B build/host && cmake --build build/host --target make_resources
 //   build/host/tools/make_resources/make_resources src/res
 // and commit the three files it writes: rillo.ico, nocursor.cur and preview.bmp.
-// The host test make_resources_up_to_date fails while the committed files differ.
+// The host test make_resources_up_to_date (tests/res) fails while they differ.
 
 #include "resource_images.h"
 
