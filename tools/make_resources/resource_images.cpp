@@ -189,7 +189,9 @@ std::vector<Pixel> PreviewWater() {
     return px;
 }
 
-// A few drops of rain, each followed by some steps of the engine.
+// A few drops of rain, each followed by some steps of the engine: the older the
+// drop, the wider its ring. (x, y) is a cell, row 0 at the bottom. A drop that lands
+// in buffer 1 shows only from its third step on, since Render shows buffer 0.
 std::vector<Pixel> RenderPreview() {
     const std::vector<Pixel> source = PreviewWater();
     std::vector<Pixel> frame = source;
@@ -200,7 +202,7 @@ std::vector<Pixel> RenderPreview() {
     };
     static constexpr Rain kRain[] = {
         {52, 66, 7, 64 * 80, 14}, {116, 34, 6, 64 * 70, 12}, {120, 92, 5, 64 * 60, 8},
-        {24, 20, 4, 64 * 60, 5},  {80, 100, 3, 64 * 60, 2},
+        {24, 20, 4, 64 * 60, 5},  {80, 100, 3, 64 * 60, 3},
     };
     for (const Rain& rain : kRain) {
         field.Drop(rain.x, rain.y, rain.radius, rain.strength, field.GetCurrent());
