@@ -425,8 +425,39 @@ TEST(Images, IconHas32And16PixelImagesIn16Colours) {
         EXPECT_EQ(h.height, 2 * width); // colour image and mask
         EXPECT_EQ(h.bits, 4);
         // Header, 16 colours, 4-bit image and 1-bit mask with their rows padded to 4 bytes.
-        EXPECT_EQ(image.size(), std::size_t(40 + 16 * 4 + RowStride(width, 4) * width +
-                                            RowStride(width, 1) * width));
+        const std::size_t colorStride = std::size_t(RowStride(width, 4));
+        const std::size_t maskStride = std::size_t(RowStride(width, 1));
+        const std::size_t colorBits = 40 + 16 * 4;
+        const std::size_t maskBits = colorBits + colorStride * std::size_t(width);
+        ASSERT_EQ(image.size(), maskBits + maskStride * std::size_t(width));
+        // A transparent pixel must be black in the colour image, or it would invert
+        // the desktop behind it instead of letting it show. The pool is round: its
+        // corners are transparent, its middle is not.
+        int transparent = 0;
+        for (int row = 0; row < width; ++row) {
+            for (int x = 0; x < width; ++x) {
+                const bool masked =
+                    image[maskBits + std::size_t(row) * maskStride + std::size_t(x / 8)] &
+                    (0x80 >> (x % 8));
+                const unsigned color =
+                    (image[colorBits + std::size_t(row) * colorStride + std::size_t(x / 2)] >>
+                     (x % 2 == 0 ? 4 : 0)) &
+                    0xF;
+                if (masked) {
+                    ++transparent;
+                    EXPECT_EQ(color, 0u) << "pixel " << x << ", " << row;
+                }
+                const bool corner = (x == 0 || x == width - 1) && (row == 0 || row == width - 1);
+                const bool middle = x == width / 2 && row == width / 2;
+                if (corner) {
+                    EXPECT_TRUE(masked) << "pixel " << x << ", " << row;
+                }
+                if (middle) {
+                    EXPECT_FALSE(masked);
+                }
+            }
+        }
+        EXPECT_LT(transparent, width * width / 2);
     }
     EXPECT_EQ(sizes, (std::vector<int>{32, 16}));
     for (int size : {16, 32}) {
@@ -500,6 +531,21 @@ TEST(Images, PreviewBitmapIs158By116With8BitDefaultPalette) {
         EXPECT_EQ((rillo::PaletteColor{q[2], q[1], q[0]}), palette[std::size_t(k)])
             << "colour " << k;
     }
+
+    // A picture of water, not a blank: many colours, mostly from the blue end.
+    std::vector<int> histogram(256);
+    for (std::size_t k = 40 + 256 * 4; k < bitmap.size(); ++k)
+        ++histogram[bitmap[k]];
+    int colors = 0;
+    long blueish = 0;
+    for (int k = 0; k < 256; ++k) {
+        colors += histogram[std::size_t(k)] ? 1 : 0;
+        const rillo::PaletteColor& c = palette[std::size_t(k)];
+        if (c.blue > c.red && c.blue >= c.green)
+            blueish += histogram[std::size_t(k)];
+    }
+    EXPECT_GE(colors, 8);
+    EXPECT_GT(blueish, 158L * 116 * 3 / 4);
 
     HBITMAP loaded = LoadBitmapW(Module(), MAKEINTRESOURCEW(IDB_PREVIEW));
     ASSERT_NE(loaded, nullptr);
