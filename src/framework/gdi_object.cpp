@@ -18,12 +18,19 @@ int CGdiObject::GetObject(int size, void* buffer) const noexcept {
     return m_handle ? ::GetObjectW(m_handle.get(), size, buffer) : 0;
 }
 
+// A null DC means the screen (GDI itself would refuse a null DC here).
 BOOL CBitmap::CreateCompatibleBitmap(CDC* dc, int width, int height) noexcept {
-    return Attach(::CreateCompatibleBitmap(dc ? dc->m_hDC : nullptr, width, height));
+    if (dc && dc->m_hDC)
+        return Attach(::CreateCompatibleBitmap(dc->m_hDC, width, height));
+    rillo::UniqueWindowDc screen = rillo::GetUniqueDc(nullptr);
+    return Attach(screen ? ::CreateCompatibleBitmap(screen.get(), width, height) : nullptr);
 }
 
 BOOL CBitmap::CreateDiscardableBitmap(CDC* dc, int width, int height) noexcept {
-    return Attach(::CreateDiscardableBitmap(dc ? dc->m_hDC : nullptr, width, height));
+    if (dc && dc->m_hDC)
+        return Attach(::CreateDiscardableBitmap(dc->m_hDC, width, height));
+    rillo::UniqueWindowDc screen = rillo::GetUniqueDc(nullptr);
+    return Attach(screen ? ::CreateDiscardableBitmap(screen.get(), width, height) : nullptr);
 }
 
 BOOL CPalette::CreatePalette(const LOGPALETTE* logPalette) noexcept {

@@ -39,6 +39,7 @@ class CBitmap : public CGdiObject {
     operator HBITMAP() const noexcept { return static_cast<HBITMAP>(GetSafeHandle()); }
     HBITMAP Detach() noexcept { return static_cast<HBITMAP>(CGdiObject::Detach()); }
 
+    // Compatible with dc; with the screen when dc is null.
     BOOL CreateCompatibleBitmap(CDC* dc, int width, int height) noexcept;
     BOOL CreateDiscardableBitmap(CDC* dc, int width, int height) noexcept;
     int GetBitmap(BITMAP* bitmap) const noexcept { return GetObject(sizeof(BITMAP), bitmap); }

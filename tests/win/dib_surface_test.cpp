@@ -1,0 +1,250 @@
+#include "ripple/dib_surface.h"
+
+#include "framework/unique_handle.h"
+#include "ripple/pixel_format.h"
+
+#include <olectl.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <vector>
+
+namespace {
+
+using rillo::Pixel;
+
+// A top-down 32-bit DIB section holding the given pixels, row 0 the top line.
+rillo::UniqueBitmap MakeBitmap(int w, int h, const std::vector<Pixel>& topDown) {
+    BITMAPINFO bi{};
+    bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    bi.bmiHeader.biWidth = w;
+    bi.bmiHeader.biHeight = -h;
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    rillo::UniqueBitmap bitmap(::CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &bits, nullptr, 0));
+    if (bitmap)
+        std::copy(topDown.begin(), topDown.end(), static_cast<Pixel*>(bits));
+    return bitmap;
+}
+
+// An OLE picture that owns a copy of the pixels.
+IPicture* MakePicture(int w, int h, const std::vector<Pixel>& topDown) {
+    rillo::UniqueBitmap bitmap = MakeBitmap(w, h, topDown);
+    PICTDESC desc{};
+    desc.cbSizeofstruct = sizeof(desc);
+    desc.picType = PICTYPE_BITMAP;
+    desc.bmp.hbitmap = bitmap.get();
+    IPicture* picture = nullptr;
+    if (SUCCEEDED(::OleCreatePictureIndirect(&desc, IID_IPicture, TRUE,
+                                             reinterpret_cast<void**>(&picture))))
+        bitmap.release();
+    return picture;
+}
+
+struct PictureHolder {
+    IPicture* p;
+    ~PictureHolder() {
+        if (p)
+            p->Release();
+    }
+};
+
+// The picture read back the slow way: render as the surface does, then one GetPixel
+// per pixel with the COLORREF turned into a pixel word.
+std::vector<Pixel> ReadBackWithGetPixel(IPicture* picture, int w, int h) {
+    rillo::UniqueWindowDc screen = rillo::GetUniqueDc(nullptr);
+    rillo::UniqueMemoryDc memory(::CreateCompatibleDC(screen.get()));
+    rillo::UniqueBitmap bitmap(::CreateDiscardableBitmap(screen.get(), w, h));
+    rillo::SelectObjectGuard select(memory.get(), bitmap.get());
+    OLE_XSIZE_HIMETRIC hmWidth = 0;
+    OLE_YSIZE_HIMETRIC hmHeight = 0;
+    picture->get_Width(&hmWidth);
+    picture->get_Height(&hmHeight);
+    const RECT bounds{0, 0, w, h};
+    picture->Render(memory.get(), 0, 0, w, h, 0, hmHeight - 1, hmWidth, -hmHeight, &bounds);
+    std::vector<Pixel> out;
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            const COLORREF c = ::GetPixel(memory.get(), x, y);
+            const Pixel r = c & 0xFF, g = (c >> 8) & 0xFF, b = (c >> 16) & 0xFF;
+            out.push_back((r << 16) | (g << 8) | b);
+        }
+    return out;
+}
+
+std::vector<PALETTEENTRY> Entries(const CPalette& palette) {
+    std::vector<PALETTEENTRY> e(size_t(palette.GetEntryCount()));
+    if (!e.empty())
+        palette.GetPaletteEntries(0, UINT(e.size()), e.data());
+    return e;
+}
+
+bool Same(const PALETTEENTRY& e, int r, int g, int b) {
+    return e.peRed == r && e.peGreen == g && e.peBlue == b && e.peFlags == 0;
+}
+
+} // namespace
+
+TEST(DibSurface, RedOverBluePictureIsStoredTopLineFirst) {
+    PictureHolder picture{MakePicture(
+        4, 2, {0xFF0000, 0xFF0000, 0xFF0000, 0xFF0000, 0x0000FF, 0x0000FF, 0x0000FF, 0x0000FF})};
+    ASSERT_NE(picture.p, nullptr);
+    CDibSurface surface;
+    ASSERT_TRUE(surface.CreateFromBitmap(picture.p, 4, 2));
+    EXPECT_EQ(surface.GetWidth(), 4);
+    EXPECT_EQ(surface.GetHeight(), 2);
+    const Pixel* bits = surface.GetBits();
+    ASSERT_NE(bits, nullptr);
+    for (int i = 0; i < 4; ++i)
+        EXPECT_EQ(bits[i], 0x00FF0000u) << i;
+    for (int i = 4; i < 8; ++i)
+        EXPECT_EQ(bits[i], 0x000000FFu) << i;
+    EXPECT_EQ(surface.GetPalette().GetEntryCount(), 256);
+
+    // Drawn, memory row 0 is the bottom line: red below blue.
+    rillo::UniqueBitmap target = MakeBitmap(4, 2, std::vector<Pixel>(8, 0x123456));
+    rillo::UniqueMemoryDc memory(::CreateCompatibleDC(nullptr));
+    rillo::SelectObjectGuard select(memory.get(), target.get());
+    CDC dc;
+    dc.Attach(memory.get());
+    EXPECT_EQ(surface.Draw(&dc, 0, 0, FALSE), 2);
+    EXPECT_EQ(::GetPixel(memory.get(), 1, 0), RGB(0, 0, 255));
+    EXPECT_EQ(::GetPixel(memory.get(), 1, 1), RGB(255, 0, 0));
+    dc.Detach();
+
+    // Recreating releases the old section and starts again.
+    ASSERT_TRUE(surface.CreateFromBitmap(picture.p, 2, 1));
+    EXPECT_EQ(surface.GetWidth(), 2);
+    EXPECT_EQ(surface.GetHeight(), 1);
+}
+
+TEST(DibSurface, OneReadBackEqualsGetPixelPerPixel) {
+    // Odd sizes and a stretch, so that rendering mixes and rows of odd length meet.
+    std::vector<Pixel> source;
+    for (int i = 0; i < 5 * 3; ++i)
+        source.push_back(Pixel(i * 0x0B3D17u + 0x336699u) & 0xFFFFFF);
+    PictureHolder picture{MakePicture(5, 3, source)};
+    ASSERT_NE(picture.p, nullptr);
+    for (auto [w, h] : {std::pair{5, 3}, std::pair{7, 5}, std::pair{3, 2}}) {
+        CDibSurface surface;
+        ASSERT_TRUE(surface.CreateFromBitmap(picture.p, w, h));
+        const std::vector<Pixel> expected = ReadBackWithGetPixel(picture.p, w, h);
+        const std::vector<Pixel> actual(surface.GetBits(), surface.GetBits() + w * h);
+        EXPECT_EQ(actual, expected) << w << "x" << h;
+    }
+    // An unscaled picture comes back exactly.
+    CDibSurface surface;
+    ASSERT_TRUE(surface.CreateFromBitmap(picture.p, 5, 3));
+    EXPECT_EQ(std::vector<Pixel>(surface.GetBits(), surface.GetBits() + 15), source);
+}
+
+TEST(DibSurface, BadArgumentsLeaveTheSurfaceEmpty) {
+    PictureHolder picture{MakePicture(1, 1, {0x336699})};
+    CDibSurface surface;
+    EXPECT_FALSE(surface.CreateFromBitmap(nullptr, 4, 4));
+    EXPECT_FALSE(surface.CreateFromBitmap(picture.p, 0, 4));
+    EXPECT_FALSE(surface.CreateFromBitmap(picture.p, 4, -1));
+    EXPECT_FALSE(surface.CreateFromBitmap(picture.p, 1 << 20, 1 << 20));
+    EXPECT_EQ(surface.GetBits(), nullptr);
+
+    ASSERT_TRUE(surface.CreateFromBitmap(picture.p, 1, 1));
+    EXPECT_EQ(surface.GetBits()[0], 0x00336699u);
+
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    info.bmiHeader.biWidth = 1;
+    info.bmiHeader.biHeight = 1;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    const Pixel pixel = 0x123456;
+    EXPECT_FALSE(surface.CreateFromInfo(nullptr, &pixel));
+    EXPECT_EQ(surface.GetWidth(), 0);
+    EXPECT_EQ(surface.GetHeight(), 0);
+    EXPECT_EQ(surface.GetBits(), nullptr);
+    EXPECT_FALSE(surface.CreateFromInfo(&info, nullptr));
+    EXPECT_EQ(surface.GetBits(), nullptr);
+
+    // Nothing to draw: 0 lines, nothing touched.
+    rillo::UniqueMemoryDc memory(::CreateCompatibleDC(nullptr));
+    CDC dc;
+    dc.Attach(memory.get());
+    EXPECT_EQ(surface.Draw(&dc, 0, 0, TRUE), 0);
+    CDibSurface fresh;
+    EXPECT_EQ(fresh.Draw(&dc, 0, 0, FALSE), 0);
+    EXPECT_EQ(fresh.GetWidth(), 0);
+    dc.Detach();
+}
+
+TEST(DibSurface, CopyNeverExceedsTheSection) {
+    struct {
+        BITMAPINFOHEADER header;
+    } info{};
+    info.header.biSize = sizeof(BITMAPINFOHEADER);
+    info.header.biWidth = 2;
+    info.header.biHeight = 2;
+    info.header.biPlanes = 1;
+    info.header.biBitCount = 32;
+    info.header.biSizeImage = 1u << 24; // claims far more than 2 x 2 pixels
+    const Pixel pixels[4] = {1, 2, 3, 4};
+    CDibSurface surface;
+    ASSERT_TRUE(surface.CreateFromInfo(reinterpret_cast<const BITMAPINFO*>(&info), pixels));
+    EXPECT_EQ(std::vector<Pixel>(surface.GetBits(), surface.GetBits() + 4),
+              (std::vector<Pixel>{1, 2, 3, 4}));
+}
+
+TEST(DibSurface, PaletteOfAnEightBitSurfaceComesFromItsColourTable) {
+    struct {
+        BITMAPINFOHEADER header;
+        RGBQUAD colors[256];
+    } info{};
+    info.header.biSize = sizeof(BITMAPINFOHEADER);
+    info.header.biWidth = 4;
+    info.header.biHeight = 1;
+    info.header.biPlanes = 1;
+    info.header.biBitCount = 8;
+    for (int k = 0; k < 256; ++k)
+        info.colors[k] = RGBQUAD{BYTE(7), BYTE(255 - k), BYTE(k), 0};
+    const std::uint8_t pixels[4] = {0, 1, 2, 3};
+    CDibSurface surface;
+    ASSERT_TRUE(surface.CreateFromInfo(reinterpret_cast<const BITMAPINFO*>(&info), pixels));
+    const auto e = Entries(surface.GetPalette());
+    ASSERT_EQ(e.size(), 256u);
+    for (int k = 0; k < 256; ++k)
+        ASSERT_TRUE(Same(e[size_t(k)], k, 255 - k, 7)) << k;
+}
+
+TEST(DibSurface, DefaultPaletteEntries) {
+    CPalette palette;
+    ASSERT_TRUE(CreateDefaultPalette(palette, 256));
+    auto e = Entries(palette);
+    ASSERT_EQ(e.size(), 256u);
+    const auto& table = rillo::DefaultPaletteEntries();
+    for (size_t k = 0; k < 256; ++k)
+        ASSERT_TRUE(Same(e[k], table[k].red, table[k].green, table[k].blue)) << k;
+    EXPECT_TRUE(Same(e[0], 0, 0, 0));
+    EXPECT_TRUE(Same(e[5], 255, 0, 0));
+    EXPECT_TRUE(Same(e[15], 192, 192, 192));
+    EXPECT_TRUE(Same(e[16], 0, 0, 0));
+    EXPECT_TRUE(Same(e[17], 51, 0, 0));
+    EXPECT_TRUE(Same(e[22], 0, 51, 0));
+    EXPECT_TRUE(Same(e[52], 0, 0, 51));
+    EXPECT_TRUE(Same(e[231], 255, 255, 255));
+    EXPECT_TRUE(Same(e[232], 0, 0, 0));
+    EXPECT_TRUE(Same(e[244], 133, 133, 133));
+    EXPECT_TRUE(Same(e[255], 255, 255, 255));
+
+    HGDIOBJ previous = palette.GetSafeHandle();
+    ASSERT_TRUE(CreateDefaultPalette(palette, 16));
+    EXPECT_EQ(::GetObjectType(previous), 0u); // the old palette was deleted
+    e = Entries(palette);
+    ASSERT_EQ(e.size(), 16u);
+    EXPECT_TRUE(Same(e[8], 0, 0, 128));
+    EXPECT_TRUE(Same(e[15], 192, 192, 192));
+
+    for (int count : {0, -1, 300, 256}) {
+        ASSERT_TRUE(CreateDefaultPalette(palette, count));
+        EXPECT_EQ(Entries(palette).size(), 256u) << count;
+    }
+}

@@ -1,0 +1,220 @@
+#include "framework/dc.h"
+#include "framework/win_app.h"
+#include "framework/wnd.h"
+
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+#include <vector>
+
+namespace {
+
+constexpr wchar_t kClass[] = L"RilloFrameworkWindowTest";
+
+struct Log {
+    std::vector<UINT> messages;
+    bool postNcDestroy = false;
+    HWND hwndAtPostNcDestroy = reinterpret_cast<HWND>(1);
+    bool deleted = false;
+};
+
+class CLoggingWnd : public CWnd {
+  public:
+    CLoggingWnd(Log& log, bool autoDelete) : m_log(log), m_autoDelete(autoDelete) {}
+    ~CLoggingWnd() override { m_log.deleted = true; }
+
+    int m_createResult = 0;
+    bool m_throwOnPaint = false;
+    LPARAM m_createParam = 0;
+
+  protected:
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override {
+        m_log.messages.push_back(message);
+        switch (message) {
+        case WM_CREATE:
+            m_createParam =
+                reinterpret_cast<LPARAM>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+            if (Default() == -1)
+                return -1;
+            return m_createResult;
+        case WM_USER + 1:
+            return 42 + static_cast<LRESULT>(wParam);
+        case WM_USER + 2:
+            throw std::runtime_error("handler failure");
+        case WM_SETTEXT:
+            // Default() forwards the message being handled, parameters unchanged.
+            return Default();
+        }
+        return CWnd::WindowProc(message, wParam, lParam);
+    }
+    void PostNcDestroy() override {
+        m_log.postNcDestroy = true;
+        m_log.hwndAtPostNcDestroy = m_hWnd;
+        if (m_autoDelete)
+            delete this;
+    }
+
+  private:
+    Log& m_log;
+    bool m_autoDelete;
+};
+
+bool Contains(const std::vector<UINT>& v, UINT m) {
+    for (UINT x : v)
+        if (x == m)
+            return true;
+    return false;
+}
+
+class FrameworkWindow : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(CWnd::RegisterClass(kClass, 0, nullptr, nullptr, nullptr));
+    }
+};
+
+} // namespace
+
+TEST_F(FrameworkWindow, RegisteringTwiceSucceeds) {
+    EXPECT_TRUE(CWnd::RegisterClass(kClass, CS_HREDRAW, nullptr, nullptr, nullptr));
+    EXPECT_FALSE(CWnd::RegisterClass(nullptr, 0, nullptr, nullptr, nullptr));
+}
+
+TEST_F(FrameworkWindow, EveryMessageFromTheFirstReachesTheObject) {
+    Log log;
+    {
+        CLoggingWnd wnd(log, false);
+        ASSERT_TRUE(wnd.CreateEx(0, kClass, L"t", WS_POPUP, 0, 0, 50, 40, nullptr, nullptr,
+                                 reinterpret_cast<LPVOID>(0x1234)));
+        ASSERT_NE(wnd.m_hWnd, nullptr);
+        EXPECT_EQ(CWnd::FromHandlePermanent(wnd.m_hWnd), &wnd);
+        EXPECT_EQ(CWnd::FromHandle(wnd.m_hWnd), &wnd);
+        EXPECT_TRUE(Contains(log.messages, WM_NCCREATE));
+        EXPECT_TRUE(Contains(log.messages, WM_CREATE));
+        // The creation parameter still reaches the window.
+        EXPECT_EQ(wnd.m_createParam, 0x1234);
+
+        EXPECT_EQ(wnd.SendMessage(WM_USER + 1, 3), 45);
+        // A throwing handler answers 0 and the exception stays on our side.
+        EXPECT_EQ(wnd.SendMessage(WM_USER + 2), 0);
+        wnd.SetWindowText(L"caption");
+        EXPECT_EQ(wnd.GetWindowText(), L"caption");
+        RECT rc{};
+        wnd.GetClientRect(&rc);
+        EXPECT_EQ(rc.right, 50);
+        EXPECT_EQ(rc.bottom, 40);
+
+        EXPECT_TRUE(wnd.DestroyWindow());
+        EXPECT_EQ(wnd.m_hWnd, nullptr);
+        EXPECT_TRUE(log.postNcDestroy);
+        EXPECT_EQ(log.hwndAtPostNcDestroy, nullptr);
+        EXPECT_EQ(log.messages.back(), UINT(WM_NCDESTROY));
+    }
+    EXPECT_TRUE(log.deleted);
+}
+
+TEST_F(FrameworkWindow, HeapWindowDeletesItselfAfterItsLastMessage) {
+    Log log;
+    auto* wnd = new CLoggingWnd(log, true);
+    ASSERT_TRUE(wnd->CreateEx(0, kClass, L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr));
+    HWND hwnd = wnd->m_hWnd;
+    ::DestroyWindow(hwnd);
+    EXPECT_TRUE(log.postNcDestroy);
+    EXPECT_TRUE(log.deleted);
+    EXPECT_FALSE(::IsWindow(hwnd));
+}
+
+TEST_F(FrameworkWindow, FailedCreationLeavesNoWindow) {
+    Log log;
+    CLoggingWnd wnd(log, false);
+    wnd.m_createResult = -1;
+    EXPECT_FALSE(wnd.CreateEx(0, kClass, L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr));
+    EXPECT_EQ(wnd.m_hWnd, nullptr);
+    EXPECT_TRUE(log.postNcDestroy);
+    EXPECT_FALSE(
+        wnd.CreateEx(0, L"NoSuchClassAnywhere", L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr));
+    EXPECT_EQ(wnd.m_hWnd, nullptr);
+}
+
+TEST_F(FrameworkWindow, SystemControlIsSubclassed) {
+    Log log;
+    CLoggingWnd parent(log, false);
+    ASSERT_TRUE(parent.CreateEx(0, kClass, L"", WS_POPUP, 0, 0, 100, 100, nullptr, nullptr));
+    Log controlLog;
+    {
+        CLoggingWnd edit(controlLog, false);
+        ASSERT_TRUE(edit.CreateEx(0, L"EDIT", L"abc", WS_CHILD, 0, 0, 50, 20, parent.m_hWnd,
+                                  reinterpret_cast<HMENU>(7)));
+        EXPECT_EQ(CWnd::FromHandlePermanent(edit.m_hWnd), &edit);
+        // The edit control still works through Default().
+        edit.SetWindowText(L"typed");
+        EXPECT_EQ(edit.GetWindowText(), L"typed");
+        EXPECT_TRUE(Contains(controlLog.messages, WM_SETTEXT));
+        EXPECT_EQ(parent.GetDlgItemHwnd(7), edit.m_hWnd);
+        EXPECT_EQ(parent.GetDlgItem(7), &edit);
+    } // the object's end destroys its window and unbinds first
+    EXPECT_EQ(parent.GetDlgItemHwnd(7), nullptr);
+    parent.DestroyWindow();
+}
+
+TEST_F(FrameworkWindow, ForeignWindowsGetTemporaryWrappers) {
+    HWND foreign = ::CreateWindowExW(0, L"STATIC", L"foreign", WS_POPUP, 0, 0, 30, 30, nullptr,
+                                     nullptr, nullptr, nullptr);
+    ASSERT_NE(foreign, nullptr);
+    EXPECT_EQ(CWnd::FromHandlePermanent(foreign), nullptr);
+    CWnd* temp = CWnd::FromHandle(foreign);
+    ASSERT_NE(temp, nullptr);
+    EXPECT_EQ(temp->m_hWnd, foreign);
+    EXPECT_EQ(CWnd::FromHandle(foreign), temp); // one wrapper per window
+    EXPECT_EQ(temp->GetWindowText(), L"foreign");
+    RECT rc{};
+    temp->GetClientRect(&rc);
+    EXPECT_EQ(rc.right, 30);
+    CWnd::DeleteTempMap(); // wrappers own nothing
+    EXPECT_TRUE(::IsWindow(foreign));
+    EXPECT_EQ(CWnd::FromHandle(nullptr), nullptr);
+    ::DestroyWindow(foreign);
+
+    // Wrappers of nothing answer harmlessly.
+    CWnd none;
+    RECT r{1, 2, 3, 4};
+    none.GetClientRect(&r);
+    EXPECT_EQ(r.right, 0);
+    EXPECT_FALSE(none.PostMessage(WM_CLOSE));
+    EXPECT_EQ(HwndOf(nullptr), nullptr);
+}
+
+TEST_F(FrameworkWindow, MainWindowDestructionPostsQuit) {
+    CWinApp app(L"RilloWindowTest");
+    EXPECT_EQ(AfxGetApp(), &app);
+    Log log;
+    CLoggingWnd wnd(log, false);
+    ASSERT_TRUE(wnd.CreateEx(0, kClass, L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr));
+    app.m_pMainWnd = &wnd;
+    MSG msg;
+    while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    }
+    wnd.DestroyWindow();
+    EXPECT_EQ(app.m_pMainWnd, nullptr);
+    ASSERT_TRUE(::PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+    EXPECT_EQ(msg.wParam, 0u);
+}
+
+TEST_F(FrameworkWindow, DevicesContextsOfWindows) {
+    Log log;
+    CLoggingWnd wnd(log, false);
+    ASSERT_TRUE(wnd.CreateEx(0, kClass, L"", WS_POPUP, 0, 0, 20, 20, nullptr, nullptr));
+    {
+        CClientDC client(&wnd);
+        EXPECT_NE(client.GetSafeHdc(), nullptr);
+        CWindowDC screen(nullptr);
+        ASSERT_NE(screen.GetSafeHdc(), nullptr);
+        EXPECT_EQ(screen.GetDeviceCaps(HORZRES), ::GetSystemMetrics(SM_CXSCREEN));
+        CDC memory;
+        ASSERT_TRUE(memory.CreateCompatibleDC(&screen));
+        HDC dc = memory.GetSafeHdc();
+        EXPECT_TRUE(memory.DeleteDC());
+        EXPECT_EQ(::GetObjectType(dc), 0u);
+    }
+    wnd.DestroyWindow();
+}

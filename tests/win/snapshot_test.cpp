@@ -1,0 +1,264 @@
+#include "saver/snapshot.h"
+
+#include "framework/wnd.h"
+#include "ripple/dib_surface.h"
+#include "ripple/pixel_format.h"
+
+#include <olectl.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <vector>
+
+namespace {
+
+using rillo::Pixel;
+
+// A colour for every screen position, distinct along both axes.
+Pixel Pattern(int x, int y) {
+    return rillo::MakePixel(unsigned(x), unsigned(y), unsigned((x >> 8) * 40 + (y >> 8) * 90 + 7));
+}
+
+// A top-most pop-up over the whole screen that paints Pattern.
+class CPatternWnd : public CWnd {
+  public:
+    CPatternWnd(int w, int h) : m_w(w), m_h(h) {
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x)
+                m_pixels.push_back(Pattern(x, y));
+    }
+
+  protected:
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override {
+        if (message == WM_PAINT) {
+            PAINTSTRUCT ps;
+            HDC dc = ::BeginPaint(m_hWnd, &ps);
+            BITMAPINFO bi{};
+            bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+            bi.bmiHeader.biWidth = m_w;
+            bi.bmiHeader.biHeight = -m_h;
+            bi.bmiHeader.biPlanes = 1;
+            bi.bmiHeader.biBitCount = 32;
+            ::SetDIBitsToDevice(dc, 0, 0, DWORD(m_w), DWORD(m_h), 0, 0, 0, UINT(m_h),
+                                m_pixels.data(), &bi, DIB_RGB_COLORS);
+            ::EndPaint(m_hWnd, &ps);
+            return 0;
+        }
+        if (message == WM_ERASEBKGND)
+            return 1;
+        return CWnd::WindowProc(message, wParam, lParam);
+    }
+
+  private:
+    int m_w, m_h;
+    std::vector<Pixel> m_pixels;
+};
+
+void PumpMessages(DWORD milliseconds) {
+    const DWORD start = ::GetTickCount();
+    MSG msg;
+    while (::GetTickCount() - start < milliseconds) {
+        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            ::TranslateMessage(&msg);
+            ::DispatchMessageW(&msg);
+        }
+        ::Sleep(10);
+    }
+}
+
+std::vector<std::uint8_t> ReadFile(const std::wstring& path) {
+    std::vector<std::uint8_t> bytes;
+    HANDLE f = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
+                             nullptr);
+    if (f == INVALID_HANDLE_VALUE)
+        return bytes;
+    const DWORD size = ::GetFileSize(f, nullptr);
+    bytes.resize(size);
+    DWORD read = 0;
+    ::ReadFile(f, bytes.data(), size, &read, nullptr);
+    bytes.resize(read);
+    ::CloseHandle(f);
+    return bytes;
+}
+
+std::uint32_t U32(const std::vector<std::uint8_t>& b, size_t at) {
+    return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | std::uint32_t(b[at + 3]) << 24;
+}
+std::uint32_t U16(const std::vector<std::uint8_t>& b, size_t at) {
+    return b[at] | b[at + 1] << 8;
+}
+
+std::wstring TempDirectory() {
+    wchar_t dir[MAX_PATH + 1] = {};
+    ::GetTempPathW(MAX_PATH + 1, dir);
+    return dir;
+}
+
+int CountExFiles() {
+    WIN32_FIND_DATAW fd;
+    HANDLE find = ::FindFirstFileW((TempDirectory() + L"~ex*.tmp").c_str(), &fd);
+    if (find == INVALID_HANDLE_VALUE)
+        return 0;
+    int n = 0;
+    do
+        ++n;
+    while (::FindNextFileW(find, &fd));
+    ::FindClose(find);
+    return n;
+}
+
+// Rows of a screen-compatible bitmap, top-down 32-bit.
+std::vector<Pixel> Rows(HBITMAP bitmap, int w, int h) {
+    std::vector<Pixel> out(size_t(w) * size_t(h));
+    BITMAPINFO bi{};
+    bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    bi.bmiHeader.biWidth = w;
+    bi.bmiHeader.biHeight = -h;
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 32;
+    rillo::UniqueWindowDc screen = rillo::GetUniqueDc(nullptr);
+    ::GetDIBits(screen.get(), bitmap, 0, UINT(h), out.data(), &bi, DIB_RGB_COLORS);
+    for (auto& p : out)
+        p &= 0xFFFFFF;
+    return out;
+}
+
+} // namespace
+
+TEST(Snapshot, PathIsInTheTemporaryDirectoryAndLeavesNoUniqueFile) {
+    const int before = CountExFiles();
+    const std::wstring path = BuildSnapshotPath();
+    std::wstring dir = TempDirectory();
+    while (!dir.empty() && dir.back() == L'\\')
+        dir.pop_back();
+    EXPECT_EQ(path, dir + L"\\cTempPicture.bmp");
+    EXPECT_EQ(CountExFiles(), before);
+}
+
+TEST(Snapshot, ScreenGoesToTheFileAndComesBackUpsideDownIntoTheSurface) {
+    const int w = ::GetSystemMetrics(SM_CXSCREEN);
+    const int h = ::GetSystemMetrics(SM_CYSCREEN);
+    ASSERT_EQ(w, 1024);
+    ASSERT_EQ(h, 768);
+
+    static const wchar_t kClass[] = L"RilloSnapshotPattern";
+    ASSERT_TRUE(CWnd::RegisterClass(kClass, 0, nullptr, nullptr, nullptr));
+    CPatternWnd pattern(w, h);
+    ASSERT_TRUE(pattern.CreateEx(WS_EX_TOPMOST, kClass, L"", WS_POPUP | WS_VISIBLE, 0, 0, w, h,
+                                 nullptr, nullptr));
+    pattern.UpdateWindow();
+    PumpMessages(500);
+
+    const std::wstring path = BuildSnapshotPath();
+    ::DeleteFileW(path.c_str());
+    ASSERT_TRUE(SaveDesktopSnapshot(path));
+    pattern.DestroyWindow();
+
+    const auto file = ReadFile(path);
+    ASSERT_EQ(file.size(), 3145782u);
+    EXPECT_EQ(U16(file, 0), 0x4D42u);
+    EXPECT_EQ(U32(file, 2), 3145782u);
+    EXPECT_EQ(U32(file, 6), 0u); // both reserved words
+    EXPECT_EQ(U32(file, 10), 54u);
+    EXPECT_EQ(U32(file, 14), 40u);
+    EXPECT_EQ(U32(file, 18), 1024u);
+    EXPECT_EQ(U32(file, 22), 768u);
+    EXPECT_EQ(U16(file, 26), 1u);
+    EXPECT_EQ(U16(file, 28), 32u);
+    EXPECT_EQ(U32(file, 30), 0u);
+    EXPECT_EQ(U32(file, 34), 3145728u);
+    for (size_t at = 38; at < 54; at += 4)
+        EXPECT_EQ(U32(file, at), 0u) << at;
+    // Bottom-up rows: file row 0 is the bottom screen line.
+    int wrong = 0;
+    for (int row = 0; row < h; ++row)
+        for (int x = 0; x < w; ++x)
+            if ((U32(file, 54 + (size_t(row) * w + x) * 4) & 0xFFFFFF) != Pattern(x, h - 1 - row))
+                ++wrong;
+    EXPECT_EQ(wrong, 0);
+
+    rillo::UniqueBitmap flipped = LoadSnapshot(path);
+    ASSERT_TRUE(flipped);
+    PICTDESC desc{};
+    desc.cbSizeofstruct = sizeof(desc);
+    desc.picType = PICTYPE_BITMAP;
+    desc.bmp.hbitmap = flipped.get();
+    IPicture* picture = nullptr;
+    ASSERT_TRUE(SUCCEEDED(
+        ::OleCreatePictureIndirect(&desc, IID_IPicture, TRUE, reinterpret_cast<void**>(&picture))));
+    flipped.release();
+    CDibSurface surface;
+    const BOOL created = surface.CreateFromBitmap(picture, w, h);
+    picture->Release();
+    ASSERT_TRUE(created);
+    // Memory row 0 holds the screen's bottom line, pixel for pixel.
+    wrong = 0;
+    const Pixel* bits = surface.GetBits();
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            if (bits[size_t(y) * w + x] != Pattern(x, h - 1 - y))
+                ++wrong;
+    EXPECT_EQ(wrong, 0);
+}
+
+TEST(Snapshot, FlipTurnsRowsOverAndKeepsColumns) {
+    const int w = 3, h = 4;
+    rillo::UniqueWindowDc screen = rillo::GetUniqueDc(nullptr);
+    rillo::UniqueBitmap original(::CreateCompatibleBitmap(screen.get(), w, h));
+    std::vector<Pixel> rows;
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            rows.push_back(rillo::MakePixel(unsigned(x * 80), unsigned(y * 60), 9));
+    BITMAPINFO bi{};
+    bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    bi.bmiHeader.biWidth = w;
+    bi.bmiHeader.biHeight = -h;
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 32;
+    ASSERT_EQ(
+        ::SetDIBits(screen.get(), original.get(), 0, UINT(h), rows.data(), &bi, DIB_RGB_COLORS), h);
+
+    rillo::UniqueBitmap flipped = FlipBitmap(original.get());
+    ASSERT_TRUE(flipped);
+    const auto out = Rows(flipped.get(), w, h);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            EXPECT_EQ(out[size_t(y * w + x)], rows[size_t((h - 1 - y) * w + x)]) << x << "," << y;
+    EXPECT_EQ(Rows(original.get(), w, h), rows); // the given bitmap is left as it was
+
+    EXPECT_FALSE(FlipBitmap(nullptr));
+}
+
+TEST(Snapshot, UnreadableSnapshotGivesABlackScreenPicture) {
+    const std::wstring dir = TempDirectory();
+    const std::wstring garbage = dir + L"rillo_not_a_bitmap.bmp";
+    {
+        std::ofstream f(garbage.c_str(), std::ios::binary);
+        f << "BM this is not a bitmap";
+    }
+    for (const std::wstring& path : {dir + L"rillo_no_such_file.bmp", garbage, std::wstring()}) {
+        rillo::UniqueBitmap picture = LoadSnapshot(path);
+        ASSERT_TRUE(picture);
+        BITMAP bm{};
+        ASSERT_TRUE(::GetObjectW(picture.get(), sizeof(bm), &bm));
+        EXPECT_EQ(bm.bmWidth, ::GetSystemMetrics(SM_CXSCREEN));
+        EXPECT_EQ(bm.bmHeight, ::GetSystemMetrics(SM_CYSCREEN));
+        const auto pixels = Rows(picture.get(), bm.bmWidth, bm.bmHeight);
+        size_t nonBlack = 0;
+        for (Pixel p : pixels)
+            nonBlack += p != 0;
+        EXPECT_EQ(nonBlack, 0u);
+    }
+    ::DeleteFileW(garbage.c_str());
+}
+
+TEST(Snapshot, UnwritablePathWritesNothing) {
+    const std::wstring path = TempDirectory() + L"rillo_no_such_dir\\cTempPicture.bmp";
+    EXPECT_FALSE(SaveDesktopSnapshot(path));
+    EXPECT_EQ(::GetFileAttributesW(path.c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_FALSE(SaveDesktopSnapshot(L""));
+}
