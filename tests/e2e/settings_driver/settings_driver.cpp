@@ -1,0 +1,425 @@
+// Drives the settings dialog of rillo.scr from outside, the way the screen-saver host
+// starts it and a user works it. Each command prints what it saw and exits 0 when
+// every check held.
+//
+//   settings_driver run SCR ARGS STEP...
+//       starts "SCR" ARGS (ARGS may be empty), waits for its settings dialog and
+//       performs the steps in order (see RunStep). A process still running after the
+//       last step is a failure, and is ended.
+//   settings_driver htmlfile [NAME=TEXT | NAME:dword=NUMBER]...
+//       replaces HKEY_CLASSES_ROOT\htmlfile\shell\open\command by a key that holds
+//       these values, written in this order (an empty NAME is the default value);
+//       without values the key is removed
+//   settings_driver htmlfile-first
+//       prints "first: NAME|TEXT", the value the command key enumerates first
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+namespace {
+
+int g_failures = 0;
+PROCESS_INFORMATION g_process{};
+HWND g_dialog = nullptr;
+
+constexpr wchar_t kCommandKey[] = L"htmlfile\\shell\\open\\command";
+
+void Check(bool ok, const std::wstring& what) {
+    std::printf("%s: %ls\n", ok ? "ok" : "FAIL", what.c_str());
+    std::fflush(stdout);
+    if (!ok)
+        ++g_failures;
+}
+
+// A message to a window of the saver; a hung saver fails the step instead of the test.
+LRESULT Send(HWND hwnd, UINT message, WPARAM wParam = 0, LPARAM lParam = 0) {
+    DWORD_PTR result = 0;
+    if (!SendMessageTimeoutW(hwnd, message, wParam, lParam, SMTO_ABORTIFHUNG, 5000, &result))
+        Check(false, L"message " + std::to_wstring(message) + L" answered in time");
+    return LRESULT(result);
+}
+
+std::wstring TextOf(HWND hwnd) {
+    const auto length = Send(hwnd, WM_GETTEXTLENGTH);
+    std::vector<wchar_t> buffer(size_t(length > 0 ? length : 0) + 1, L'\0');
+    Send(hwnd, WM_GETTEXT, buffer.size(), LPARAM(buffer.data()));
+    return buffer.data();
+}
+
+std::wstring ClassOf(HWND hwnd) {
+    wchar_t name[64] = L"";
+    GetClassNameW(hwnd, name, 64);
+    return name;
+}
+
+// Waits for the condition, polling every 50 ms.
+template <class Condition> bool WaitFor(Condition condition, DWORD milliseconds) {
+    const DWORD start = GetTickCount();
+    for (;;) {
+        if (condition())
+            return true;
+        if (GetTickCount() - start >= milliseconds)
+            return false;
+        Sleep(50);
+    }
+}
+
+bool Running() {
+    return WaitForSingleObject(g_process.hProcess, 0) == WAIT_TIMEOUT;
+}
+
+// The saver's visible top-level dialog with this caption, or with any caption but
+// `except` when `caption` is null.
+HWND FindDialog(const wchar_t* caption, const wchar_t* except = nullptr) {
+    struct Search {
+        DWORD pid;
+        const wchar_t* caption;
+        const wchar_t* except;
+        HWND found;
+    } search{g_process.dwProcessId, caption, except, nullptr};
+    EnumWindows(
+        [](HWND hwnd, LPARAM lp) -> BOOL {
+            auto* s = reinterpret_cast<Search*>(lp);
+            DWORD pid = 0;
+            GetWindowThreadProcessId(hwnd, &pid);
+            if (pid != s->pid || !IsWindowVisible(hwnd) || ClassOf(hwnd) != L"#32770")
+                return TRUE;
+            const std::wstring text = TextOf(hwnd);
+            if ((s->caption && text != s->caption) || (s->except && text == s->except))
+                return TRUE;
+            s->found = hwnd;
+            return FALSE;
+        },
+        LPARAM(&search));
+    return search.found;
+}
+
+HWND Item(int id) {
+    return GetDlgItem(g_dialog, id);
+}
+
+HWND Focus() {
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    return GetGUIThreadInfo(g_process.dwThreadId, &info) ? info.hwndFocus : nullptr;
+}
+
+POINT Centre(HWND hwnd) {
+    RECT r{};
+    GetWindowRect(hwnd, &r);
+    return {(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+}
+
+bool Near(POINT a, POINT b) {
+    return std::abs(a.x - b.x) <= 1 && std::abs(a.y - b.y) <= 1;
+}
+
+std::vector<std::wstring> Split(const std::wstring& text, size_t maxParts = 0) {
+    std::vector<std::wstring> parts;
+    size_t start = 0;
+    for (;;) {
+        const size_t comma = text.find(L',', start);
+        if (comma == std::wstring::npos || (maxParts && parts.size() + 1 == maxParts)) {
+            parts.push_back(text.substr(start));
+            return parts;
+        }
+        parts.push_back(text.substr(start, comma - start));
+        start = comma + 1;
+    }
+}
+
+int Int(const std::wstring& text) {
+    return int(std::wcstol(text.c_str(), nullptr, 0));
+}
+
+UINT VirtualKey(const std::wstring& name) {
+    if (name == L"prior")
+        return VK_PRIOR;
+    if (name == L"next")
+        return VK_NEXT;
+    if (name == L"left")
+        return VK_LEFT;
+    if (name == L"right")
+        return VK_RIGHT;
+    if (name == L"home")
+        return VK_HOME;
+    if (name == L"end")
+        return VK_END;
+    return UINT(Int(name));
+}
+
+void CheckTrackbar(int id, int min, int max, int page) {
+    HWND bar = Item(id);
+    const std::wstring name = L"trackbar " + std::to_wstring(id);
+    Check(ClassOf(bar) == TRACKBAR_CLASSW, name + L" is a trackbar");
+    Check(Send(bar, TBM_GETRANGEMIN) == min && Send(bar, TBM_GETRANGEMAX) == max,
+          name + L" runs from " + std::to_wstring(min) + L" to " + std::to_wstring(max));
+    Check(Send(bar, TBM_GETPAGESIZE) == page, name + L" pages by " + std::to_wstring(page));
+    Check(Send(bar, TBM_GETLINESIZE) == 1, name + L" steps by 1");
+}
+
+// The about box: caption, owner, content and place; OK closes it and the settings
+// dialog works again.
+void CheckAboutBox() {
+    HWND about = nullptr;
+    WaitFor([&] { return (about = FindDialog(L"About Saver")) != nullptr; }, 5000);
+    Check(about != nullptr, L"the about box opens");
+    if (!about)
+        return;
+    Check(GetWindow(about, GW_OWNER) == g_dialog, L"the about box is owned by the dialog");
+    Check(!IsWindowEnabled(g_dialog), L"the settings dialog is disabled meanwhile");
+    bool version = false, icon = false;
+    for (HWND child = GetWindow(about, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        const LONG style = GetWindowLongW(child, GWL_STYLE);
+        if (ClassOf(child) == L"Static" && (style & SS_TYPEMASK) == SS_ICON)
+            icon = true;
+        else if (TextOf(child) == L"Saver Version 1.0")
+            version = true;
+    }
+    Check(icon, L"the about box shows the icon");
+    Check(version, L"the about box reads \"Saver Version 1.0\"");
+    HWND ok = GetDlgItem(about, IDOK);
+    Check(ok && TextOf(ok) == L"OK", L"the about box has an OK button");
+    Check(Focus() == ok, L"the OK button has the focus");
+    Check(Near(Centre(about), Centre(g_dialog)), L"the about box is centred over the dialog");
+    PostMessageW(ok, BM_CLICK, 0, 0);
+    Check(WaitFor([&] { return !IsWindow(about); }, 5000), L"OK closes the about box");
+    Check(WaitFor([] { return IsWindowEnabled(g_dialog) != FALSE; }, 2000),
+          L"the settings dialog works again");
+    Check(Running(), L"the saver is still running");
+}
+
+// One step: NAME or NAME=VALUE.
+void RunStep(const std::wstring& step) {
+    const size_t equals = step.find(L'=');
+    const std::wstring name = step.substr(0, equals);
+    const std::wstring value = equals == std::wstring::npos ? L"" : step.substr(equals + 1);
+    const auto args = Split(value);
+    if (!Running() && name != L"exits" && name != L"waitfile") {
+        Check(false, step + L": the saver is running");
+        return;
+    }
+
+    if (name == L"caption") { // caption=TEXT
+        Check(TextOf(g_dialog) == value, L"the caption reads \"" + value + L"\"");
+    } else if (name == L"toplevel") { // neither parent nor owner, centred in the work area
+        Check(!GetParent(g_dialog) && !GetWindow(g_dialog, GW_OWNER),
+              L"the dialog has no parent and no owner");
+        RECT work{};
+        SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+        Check(Near(Centre(g_dialog), {(work.left + work.right) / 2, (work.top + work.bottom) / 2}),
+              L"the dialog is centred in the work area");
+    } else if (name == L"text") { // text=ID,TEXT
+        const auto parts = Split(value, 2);
+        Check(TextOf(Item(Int(parts[0]))) == parts[1],
+              L"control " + parts[0] + L" reads \"" + parts[1] + L"\"");
+    } else if (name == L"print") { // print=ID: "text ID: TEXT"
+        std::printf("text %ls: %ls\n", value.c_str(), TextOf(Item(Int(value))).c_str());
+        std::fflush(stdout);
+    } else if (name == L"readouts") { // readouts=WAVELENGTH,AMPLITUDE
+        const std::wstring w = TextOf(Item(1019)), a = TextOf(Item(1020));
+        Check(w == args[0] && a == args[1],
+              L"the readouts show " + args[0] + L" and " + args[1] + L" (" + w + L", " + a + L")");
+    } else if (name == L"thumbs") { // thumbs=WAVELENGTH,AMPLITUDE
+        const auto w = Send(Item(1017), TBM_GETPOS), a = Send(Item(1018), TBM_GETPOS);
+        Check(w == Int(args[0]) && a == Int(args[1]), L"the thumbs stand at " + args[0] + L" and " +
+                                                          args[1] + L" (" + std::to_wstring(w) +
+                                                          L", " + std::to_wstring(a) + L")");
+    } else if (name == L"ranges") {
+        CheckTrackbar(1017, 70, 120, 10);
+        CheckTrackbar(1018, 100, 250, 20);
+    } else if (name == L"focus") { // focus=ID
+        Check(Focus() == Item(Int(value)), L"control " + value + L" has the focus");
+    } else if (name == L"sysmenu") { // the last two entries, if this Wine lets us see them
+        HMENU menu = GetSystemMenu(g_dialog, FALSE);
+        const int count = menu ? GetMenuItemCount(menu) : -1;
+        Check(count >= 2, L"the system menu can be read from another process");
+        if (count >= 2) {
+            wchar_t text[128] = L"";
+            GetMenuStringW(menu, UINT(count - 1), text, 128, MF_BYPOSITION);
+            Check(GetMenuState(menu, UINT(count - 2), MF_BYPOSITION) & MF_SEPARATOR,
+                  L"a separator comes before the last entry");
+            Check(GetMenuItemID(menu, count - 1) == 16 &&
+                      std::wstring(text) == L"&About Rillo  ScreenSaver",
+                  L"the last entry is \"&About Rillo  ScreenSaver\", command 16");
+        }
+    } else if (name == L"sysmenu-last") { // opens the system menu and picks its last entry
+        PostMessageW(g_dialog, WM_SYSCOMMAND, SC_KEYMENU, L' ');
+        Sleep(700);
+        PostMessageW(g_dialog, WM_KEYDOWN, VK_END, 0x014F0001);
+        Sleep(300);
+        PostMessageW(g_dialog, WM_KEYDOWN, VK_RETURN, 0x001C0001);
+    } else if (name == L"key") { // key=ID,KEY: a key pressed and released on a control
+        HWND control = Item(Int(args[0]));
+        const UINT vk = VirtualKey(args[1]);
+        Send(control, WM_KEYDOWN, vk, 1);
+        Send(control, WM_KEYUP, vk, LPARAM(0xC0000001));
+    } else if (name == L"drag") { // drag=ID,POS: the thumb moved there, as while dragging
+        HWND bar = Item(Int(args[0]));
+        const int pos = Int(args[1]);
+        Send(bar, TBM_SETPOS, TRUE, pos);
+        Send(g_dialog, WM_HSCROLL, MAKEWPARAM(TB_THUMBTRACK, pos), LPARAM(bar));
+    } else if (name == L"click") { // click=ID: the button clicked
+        Send(Item(Int(value)), BM_CLICK);
+    } else if (name == L"syscmd") { // syscmd=ID: a system command (posted: it may be modal)
+        PostMessageW(g_dialog, WM_SYSCOMMAND, WPARAM(Int(value)), 0);
+    } else if (name == L"command") { // command=ID
+        PostMessageW(g_dialog, WM_COMMAND, MAKEWPARAM(Int(value), BN_CLICKED), 0);
+    } else if (name == L"escape") { // Escape pressed where the focus is
+        HWND focus = Focus();
+        PostMessageW(focus ? focus : g_dialog, WM_KEYDOWN, VK_ESCAPE, 0x00010001);
+        PostMessageW(focus ? focus : g_dialog, WM_KEYUP, VK_ESCAPE, LPARAM(0xC0010001));
+    } else if (name == L"close") { // the close box
+        PostMessageW(g_dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
+    } else if (name == L"about") {
+        CheckAboutBox();
+    } else if (name == L"noabout") { // no about box within the time; the dialog works on
+        Sleep(1500);
+        Check(!FindDialog(L"About Saver"), L"no about box opens");
+        Check(Running() && IsWindow(g_dialog) && IsWindowEnabled(g_dialog),
+              L"the settings dialog is still open");
+    } else if (name == L"alive") { // alive=MS: the dialog is still open after MS
+        Sleep(DWORD(Int(value)));
+        Check(Running() && IsWindowVisible(g_dialog) && IsWindowEnabled(g_dialog),
+              L"the settings dialog is still open");
+    } else if (name == L"exits") { // the saver ends, with code 0
+        const bool ended = WaitForSingleObject(g_process.hProcess, 10000) == WAIT_OBJECT_0;
+        DWORD code = 1;
+        GetExitCodeProcess(g_process.hProcess, &code);
+        Check(ended && code == 0, L"the saver ends with code 0");
+    } else if (name == L"waitfile") { // waitfile=PATH,MS
+        const auto parts = Split(value, 2);
+        const auto& path = parts[0];
+        Check(WaitFor([&] { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; },
+                      parts.size() > 1 ? DWORD(Int(parts[1])) : 5000),
+              path + L" appears");
+    } else if (name == L"rect") { // rect=PATH: "x y width height" of the dialog
+        RECT r{};
+        GetWindowRect(g_dialog, &r);
+        if (FILE* f = _wfopen(value.c_str(), L"w")) {
+            std::fprintf(f, "%ld %ld %ld %ld\n", r.left, r.top, r.right - r.left, r.bottom - r.top);
+            std::fclose(f);
+        }
+    } else if (name == L"sleep") { // sleep=MS
+        Sleep(DWORD(Int(value)));
+    } else {
+        Check(false, L"known step " + step);
+    }
+}
+
+int Run(int argc, wchar_t** argv) {
+    if (argc < 4) {
+        std::printf("usage: settings_driver run SCR ARGS STEP...\n");
+        return 2;
+    }
+    std::wstring line = L"\"" + std::wstring(argv[2]) + L"\"";
+    if (*argv[3])
+        line += L" " + std::wstring(argv[3]);
+    std::vector<wchar_t> buffer(line.begin(), line.end());
+    buffer.push_back(0);
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    if (!CreateProcessW(nullptr, buffer.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
+                        &g_process)) {
+        Check(false, L"rillo.scr starts: " + line);
+        return 1;
+    }
+    WaitFor(
+        [] { return (g_dialog = FindDialog(nullptr, L"About Saver")) != nullptr || !Running(); },
+        20000);
+    Check(g_dialog != nullptr, L"'" + std::wstring(argv[3]) + L"' shows the settings dialog");
+    if (g_dialog) {
+        for (int i = 4; i < argc; ++i)
+            RunStep(argv[i]);
+    }
+    if (Running()) {
+        Check(false, L"the saver has ended after the last step");
+        TerminateProcess(g_process.hProcess, 1);
+        WaitForSingleObject(g_process.hProcess, 5000);
+    }
+    CloseHandle(g_process.hThread);
+    CloseHandle(g_process.hProcess);
+    return g_failures ? 1 : 0;
+}
+
+int SetHtmlFile(int argc, wchar_t** argv) {
+    const LSTATUS removed = RegDeleteTreeW(HKEY_CLASSES_ROOT, kCommandKey);
+    if (removed != ERROR_SUCCESS && removed != ERROR_FILE_NOT_FOUND) {
+        std::printf("FAIL: cannot remove the command key (%ld)\n", long(removed));
+        return 1;
+    }
+    if (argc < 3)
+        return 0;
+    HKEY key = nullptr;
+    if (RegCreateKeyExW(HKEY_CLASSES_ROOT, kCommandKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                        &key, nullptr) != ERROR_SUCCESS) {
+        std::printf("FAIL: cannot create the command key\n");
+        return 1;
+    }
+    int failures = 0;
+    for (int i = 2; i < argc; ++i) {
+        const std::wstring arg = argv[i];
+        const size_t equals = arg.find(L'=');
+        std::wstring name = arg.substr(0, equals);
+        const std::wstring data = equals == std::wstring::npos ? L"" : arg.substr(equals + 1);
+        LSTATUS status;
+        if (name.size() >= 6 && name.compare(name.size() - 6, 6, L":dword") == 0) {
+            name.resize(name.size() - 6);
+            const DWORD number = DWORD(std::wcstoul(data.c_str(), nullptr, 0));
+            status = RegSetValueExW(key, name.empty() ? nullptr : name.c_str(), 0, REG_DWORD,
+                                    reinterpret_cast<const BYTE*>(&number), sizeof number);
+        } else {
+            status = RegSetValueExW(key, name.empty() ? nullptr : name.c_str(), 0, REG_SZ,
+                                    reinterpret_cast<const BYTE*>(data.c_str()),
+                                    DWORD((data.size() + 1) * sizeof(wchar_t)));
+        }
+        if (status != ERROR_SUCCESS) {
+            std::printf("FAIL: cannot set value '%ls' (%ld)\n", name.c_str(), long(status));
+            ++failures;
+        }
+    }
+    RegCloseKey(key);
+    return failures ? 1 : 0;
+}
+
+int FirstHtmlFileValue() {
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, kCommandKey, 0, KEY_READ, &key) != ERROR_SUCCESS) {
+        std::printf("no command key\n");
+        return 1;
+    }
+    wchar_t name[1024] = L"";
+    DWORD nameLength = 1024;
+    std::vector<BYTE> data(8192, 0);
+    DWORD dataLength = DWORD(data.size() - sizeof(wchar_t));
+    DWORD type = 0;
+    const LSTATUS status =
+        RegEnumValueW(key, 0, name, &nameLength, nullptr, &type, data.data(), &dataLength);
+    RegCloseKey(key);
+    if (status != ERROR_SUCCESS) {
+        std::printf("no value\n");
+        return 1;
+    }
+    std::printf("first: %ls|%ls\n", name,
+                type == REG_SZ ? reinterpret_cast<const wchar_t*>(data.data()) : L"");
+    return 0;
+}
+
+} // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    const std::wstring command = argc > 1 ? argv[1] : L"";
+    if (command == L"run")
+        return Run(argc, argv);
+    if (command == L"htmlfile")
+        return SetHtmlFile(argc, argv);
+    if (command == L"htmlfile-first")
+        return FirstHtmlFileValue();
+    std::printf("usage: settings_driver run|htmlfile|htmlfile-first ...\n");
+    return 2;
+}

@@ -1,0 +1,93 @@
+#!/usr/bin/env bash
+# The link button of the settings dialog. The browser's command line comes from the
+# first value of HKCR\htmlfile\shell\open\command; a stand-in browser records the
+# command line it was started with. Bad or missing commands start nothing at all.
+. "$(dirname "$0")/lib.sh"
+: "${RILLO_SETTINGS_DRIVER:?}"
+
+scr=$(winepath -w "$RILLO_SCR")
+driver() { wine_run "$RILLO_SETTINGS_DRIVER" "$@"; }
+
+# The stand-in browser lives in a folder with a blank in its name, as browsers do.
+browser_dir="$work/web browser"
+mkdir -p "$browser_dir"
+cp "$(dirname "$RILLO_SETTINGS_DRIVER")/rillo_cmdline_recorder.exe" "$browser_dir/recorder.exe"
+browser=$(winepath -w "$browser_dir/recorder.exe")
+log="$browser_dir/recorder.log"
+log_win=$(winepath -w "$log")
+
+# The prefix's own browser command goes back in place afterwards.
+saved="$work/htmlfile.reg"
+wine_run reg export 'HKCR\htmlfile\shell\open\command' "$(winepath -w "$saved")" /y \
+  >/dev/null 2>&1 || rm -f "$saved"
+restore() {
+  cleanup
+  driver htmlfile >/dev/null 2>&1 || true
+  if [ -f "$saved" ]; then wine_run reg import "$(winepath -w "$saved")" >/dev/null 2>&1 || true; fi
+}
+trap restore EXIT
+
+# The address is the link button's caption.
+driver htmlfile >/dev/null
+address=$(driver run "$scr" "/c" print=1008 click=1009 exits | tr -d '\r' |
+  sed -n 's/^text 1008: //p')
+check "the link button shows an address ($address)" test -n "$address"
+
+# opens DESCRIPTION EXPECTED VALUE...: with the command key holding these values the
+# link starts exactly the EXPECTED command line, once, and the dialog stays open.
+opens() {
+  local what=$1 expected=$2
+  shift 2
+  rm -f "$log"
+  driver htmlfile "$@" >/dev/null
+  check "$what" driver run "$scr" "/c" click=1008 "waitfile=$log_win,10000" alive=1000 \
+    click=1009 exits
+  check "... the browser was started as: $expected" test "$(cat "$log" 2>/dev/null)" = "$expected"
+}
+# starts_nothing DESCRIPTION VALUE...: the link does nothing, silently.
+starts_nothing() {
+  local what=$1
+  shift
+  rm -f "$log"
+  driver htmlfile "$@" >/dev/null
+  check "$what" driver run "$scr" "/c" click=1008 alive=2500 click=1009 exits
+  check "... and nothing was started" test ! -e "$log"
+}
+
+opens "\"%1\" in the command is replaced by the address" \
+  "\"$browser\" \"$address\"" "=\"$browser\" \"%1\""
+opens "only the first \"%1\" is replaced" \
+  "\"$browser\" -a \"$address\" -b %1" "=\"$browser\" -a \"%1\" -b %1"
+opens "a command ending in a blank gets the address as its last argument" \
+  "\"$browser\" $address" "=\"$browser\" "
+opens "a command ending in another character gets the address joined to it" \
+  "\"$browser\" --url=$address" "=\"$browser\" --url="
+opens "a named value is used when it is the only one" \
+  "\"$browser\" named $address" "Browser=\"$browser\" named %1"
+
+# Whichever value the registry enumerates first is the command, whatever its name;
+# the order of enumeration is the registry's (this one sorts by name, the default
+# value first).
+for values in "zeta|alpha" "Aaa|"; do
+  first_name=${values%|*} second_name=${values#*|}
+  driver htmlfile "$first_name=\"$browser\" from-$first_name %1" \
+    "$second_name=\"$browser\" from-${second_name:-default} %1" >/dev/null
+  first=$(driver htmlfile-first | tr -d '\r' | sed -n 's/^first: [^|]*|//p')
+  opens "values written as '$first_name' then '${second_name:-(default)}': the first enumerated is used" \
+    "${first/\%1/$address}" "$first_name=\"$browser\" from-$first_name %1" \
+    "$second_name=\"$browser\" from-${second_name:-default} %1"
+done
+
+# The command line is run from a buffer of 255 characters: one that fits runs, one
+# that would be cut off runs nothing.
+fill=$((255 - ${#browser} - 3 - ${#address}))
+pad=$(printf 'x%.0s' $(seq "$fill"))
+opens "a command line of exactly 255 characters runs" \
+  "\"$browser\" $pad$address" "=\"$browser\" $pad%1"
+starts_nothing "a command line of 256 characters is not cut short" "=\"$browser\" x$pad%1"
+starts_nothing "a command text too long to read is not cut short" \
+  "=\"$browser\" $pad$pad %1"
+starts_nothing "a blank command starts nothing" "=  "
+starts_nothing "a number as the first value starts nothing" "Aaa:dword=0x41414141"
+starts_nothing "without the command key the link does nothing"
+finish
