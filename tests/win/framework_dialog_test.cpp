@@ -68,20 +68,20 @@ BOOL CALLBACK CollectText(HWND child, LPARAM lParam) {
     return TRUE;
 }
 
-BOOL CALLBACK CloseMessageBox(HWND hwnd, LPARAM) {
-    wchar_t cls[32] = {};
-    ::GetClassNameW(hwnd, cls, 32);
-    if (hwnd == g_dialog || std::wstring(cls) != L"#32770" || !::IsWindowVisible(hwnd))
-        return TRUE;
-    bool found = false;
-    ::EnumChildWindows(hwnd, CollectText, reinterpret_cast<LPARAM>(&found));
-    g_messages.push_back(found ? L"Please enter an integer." : L"?");
-    ::PostMessageW(hwnd, WM_COMMAND, IDOK, 0);
-    return FALSE;
-}
-
-void CALLBACK MessageBoxTimer(HWND, UINT, UINT_PTR, DWORD) {
-    ::EnumThreadWindows(::GetCurrentThreadId(), CloseMessageBox, 0);
+// Closes a message box as soon as it is activated.
+LRESULT CALLBACK CloseMessageBox(int code, WPARAM wParam, LPARAM lParam) {
+    if (code == HCBT_ACTIVATE) {
+        HWND hwnd = reinterpret_cast<HWND>(wParam);
+        wchar_t cls[32] = {};
+        ::GetClassNameW(hwnd, cls, 32);
+        if (hwnd != g_dialog && std::wstring(cls) == L"#32770") {
+            bool found = false;
+            ::EnumChildWindows(hwnd, CollectText, reinterpret_cast<LPARAM>(&found));
+            g_messages.push_back(found ? L"Please enter an integer." : L"?");
+            ::PostMessageW(hwnd, WM_COMMAND, IDOK, 0);
+        }
+    }
+    return ::CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
 class CExchangeDlg : public CDialog {
@@ -139,14 +139,14 @@ class CExchangeDlg : public CDialog {
         m_setTextCount[2] = m_counter.m_count;
 
         g_dialog = m_hWnd;
-        const UINT_PTR timer = ::SetTimer(nullptr, 0, 50, MessageBoxTimer);
-        for (const wchar_t* bad : {L"12abc", L"", L"99999999999", L"1 2"}) {
+        HHOOK hook = ::SetWindowsHookExW(WH_CBT, CloseMessageBox, nullptr, ::GetCurrentThreadId());
+        for (const wchar_t* bad : {L"12abc", L"", L"99999999999"}) {
             GetDlgItem(kIdNumber)->SetWindowText(bad);
             m_badResults.push_back(UpdateData(TRUE));
         }
-        GetDlgItem(kIdNumber)->SetWindowText(L"x");
+        GetDlgItem(kIdNumber)->SetWindowText(L"1 2");
         SendMessage(WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED));
-        ::KillTimer(nullptr, timer);
+        ::UnhookWindowsHookEx(hook);
         m_stillOpenAfterBadInput = ::IsWindow(m_hWnd) != FALSE;
         m_focusAfterBadInput = ::GetFocus();
 
@@ -184,8 +184,8 @@ TEST(FrameworkDialog, ExchangeBothWaysAndRejectBadIntegers) {
     EXPECT_EQ(dlg.m_setTextCount[1], 1); // unchanged text is not written again
     EXPECT_EQ(dlg.m_setTextCount[2], 2);
 
-    EXPECT_EQ(dlg.m_badResults, (std::vector<BOOL>{FALSE, FALSE, FALSE, FALSE}));
-    ASSERT_EQ(g_messages.size(), 5u); // four UpdateData calls and one OK
+    EXPECT_EQ(dlg.m_badResults, (std::vector<BOOL>{FALSE, FALSE, FALSE}));
+    ASSERT_EQ(g_messages.size(), 4u); // three UpdateData calls and one OK
     for (const auto& m : g_messages)
         EXPECT_EQ(m, L"Please enter an integer.");
     EXPECT_TRUE(dlg.m_stillOpenAfterBadInput);
