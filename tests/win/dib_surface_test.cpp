@@ -109,7 +109,10 @@ TEST(DibSurface, RedOverBluePictureIsStoredTopLineFirst) {
     rillo::SelectObjectGuard select(memory.get(), target.get());
     CDC dc;
     dc.Attach(memory.get());
+    ASSERT_FALSE(::GetDeviceCaps(memory.get(), RASTERCAPS) & RC_PALETTE);
     EXPECT_EQ(surface.Draw(&dc, 0, 0, FALSE), 2);
+    // A true-colour DC gets no palette.
+    EXPECT_EQ(::GetCurrentObject(memory.get(), OBJ_PAL), ::GetStockObject(DEFAULT_PALETTE));
     EXPECT_EQ(::GetPixel(memory.get(), 1, 0), RGB(0, 0, 255));
     EXPECT_EQ(::GetPixel(memory.get(), 1, 1), RGB(255, 0, 0));
     dc.Detach();

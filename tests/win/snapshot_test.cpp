@@ -139,6 +139,22 @@ TEST(Snapshot, PathIsInTheTemporaryDirectoryAndLeavesNoUniqueFile) {
     EXPECT_EQ(CountExFiles(), before);
 }
 
+TEST(Snapshot, WithoutAUniqueNameThePathStillUsesTheTemporaryDirectory) {
+    // A temporary directory that does not exist: GetTempFileName cannot make a name there.
+    wchar_t oldTmp[MAX_PATH] = {}, oldTemp[MAX_PATH] = {};
+    const DWORD hadTmp = ::GetEnvironmentVariableW(L"TMP", oldTmp, MAX_PATH);
+    const DWORD hadTemp = ::GetEnvironmentVariableW(L"TEMP", oldTemp, MAX_PATH);
+    ::SetEnvironmentVariableW(L"TMP", L"C:\\rillo_missing_temp\\");
+    ::SetEnvironmentVariableW(L"TEMP", L"C:\\rillo_missing_temp\\");
+    wchar_t unique[MAX_PATH] = {};
+    const UINT made = ::GetTempFileNameW(L"C:\\rillo_missing_temp\\", L"~ex", 0, unique);
+    const std::wstring path = BuildSnapshotPath();
+    ::SetEnvironmentVariableW(L"TMP", hadTmp ? oldTmp : nullptr);
+    ::SetEnvironmentVariableW(L"TEMP", hadTemp ? oldTemp : nullptr);
+    ASSERT_EQ(made, 0u);
+    EXPECT_EQ(path, L"C:\\rillo_missing_temp\\cTempPicture.bmp");
+}
+
 TEST(Snapshot, ScreenGoesToTheFileAndComesBackUpsideDownIntoTheSurface) {
     const int w = ::GetSystemMetrics(SM_CXSCREEN);
     const int h = ::GetSystemMetrics(SM_CYSCREEN);
