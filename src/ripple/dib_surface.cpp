@@ -49,7 +49,17 @@ BOOL CDibSurface::CreateFromInfo(const BITMAPINFO* info, const void* bits) noexc
         m_nColors = ColorTableSize(header.biBitCount);
         m_bmi.bmiHeader = header;
         m_bmi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-        std::memcpy(m_bmi.bmiColors, info->bmiColors, sizeof(RGBQUAD) * size_t(m_nColors));
+        // A packed DIB carries biClrUsed entries when that is set, right after its
+        // header (which may be a larger version); read no further than that.
+        const size_t tableOffset =
+            header.biSize == sizeof(BITMAPV4HEADER) || header.biSize == sizeof(BITMAPV5HEADER)
+                ? header.biSize
+                : sizeof(BITMAPINFOHEADER);
+        const size_t present = header.biClrUsed > 0 && header.biClrUsed < DWORD(m_nColors)
+                                   ? size_t(header.biClrUsed)
+                                   : size_t(m_nColors);
+        std::memcpy(m_bmi.bmiColors, reinterpret_cast<const BYTE*>(info) + tableOffset,
+                    sizeof(RGBQUAD) * present);
 
         screen = ::GetDC(nullptr);
         if (!screen)

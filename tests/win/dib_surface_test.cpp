@@ -216,6 +216,24 @@ TEST(DibSurface, PaletteOfAnEightBitSurfaceComesFromItsColourTable) {
     ASSERT_EQ(e.size(), 256u);
     for (int k = 0; k < 256; ++k)
         ASSERT_TRUE(Same(e[size_t(k)], k, 255 - k, 7)) << k;
+
+    // A table of two entries: only those two are read, the rest of the palette is zero.
+    struct {
+        BITMAPINFOHEADER header;
+        RGBQUAD colors[2];
+    } small{};
+    small.header = info.header;
+    small.header.biClrUsed = 2;
+    small.colors[0] = RGBQUAD{1, 2, 3, 0};
+    small.colors[1] = RGBQUAD{4, 5, 6, 0};
+    const std::uint8_t twoColours[4] = {0, 1, 1, 0};
+    ASSERT_TRUE(surface.CreateFromInfo(reinterpret_cast<const BITMAPINFO*>(&small), twoColours));
+    const auto f = Entries(surface.GetPalette());
+    ASSERT_EQ(f.size(), 256u);
+    EXPECT_TRUE(Same(f[0], 3, 2, 1));
+    EXPECT_TRUE(Same(f[1], 6, 5, 4));
+    EXPECT_TRUE(Same(f[2], 0, 0, 0));
+    EXPECT_TRUE(Same(f[255], 0, 0, 0));
 }
 
 TEST(DibSurface, DefaultPaletteEntries) {
