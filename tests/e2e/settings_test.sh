@@ -14,7 +14,7 @@ unchanged() { cmp -s "$file" "$work/before"; }
 
 rm -f "$file"
 check "no arguments: the dialog as it opens; Quit ends it" \
-  dialog "" caption="Rillo 2.0 ScreenSaver" toplevel text=1011, focus=1008 \
+  dialog "" caption="Rillo 2.0 ScreenSaver" toplevel text=1011, focus=1008 inside \
   readouts=100,100 thumbs=100,100 ranges click=1009 exits
 check "... and writes no settings file" test ! -e "$file"
 
@@ -49,7 +49,7 @@ check "... writes an empty first line" holds "$file" '\r\n100\r\n100'
 
 printf 'keep me \xe9\r\n90\r\n200\r\n' >"$file"
 cp "$file" "$work/before"
-check "Default then Quit" dialog "/c" readouts=90,200 click=1016 readouts=100,100 click=1009 exits
+check "Default then Quit" dialog "/c" readouts=90,200 minimize click=1016 readouts=100,100 click=1009 exits
 check "... leave the file as it was" unchanged
 for way in close escape command=2 command=1; do
   check "'$way' after both thumbs moved ends the dialog" \

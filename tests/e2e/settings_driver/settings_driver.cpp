@@ -5,7 +5,8 @@
 //   settings_driver run SCR ARGS STEP...
 //       starts "SCR" ARGS (ARGS may be empty), waits for its settings dialog and
 //       performs the steps in order (see RunStep). A process still running after the
-//       last step is a failure, and is ended.
+//       last step is a failure, and is ended. The step "inside" hooks settings_probe.dll,
+//       found beside the driver, into the saver to look at it from inside.
 //   settings_driver htmlfile [NAME=TEXT | NAME:dword=NUMBER]...
 //       replaces HKEY_CLASSES_ROOT\htmlfile\shell\open\command by a key that holds
 //       these values, written in this order (an empty NAME is the default value);
@@ -194,6 +195,49 @@ void CheckAboutBox() {
     Check(Running(), L"the saver is still running");
 }
 
+// What only the saver itself can see, read inside it by the probe DLL beside the
+// driver: the last two entries of the dialog's system menu and its drag icon.
+void CheckFromInside() {
+    wchar_t path[MAX_PATH];
+    const DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::wstring dll(path, n < MAX_PATH ? n : 0);
+    dll = dll.substr(0, dll.find_last_of(L'\\') + 1) + L"settings_probe.dll";
+    const std::wstring file = dll.substr(0, dll.size() - 4) + L".txt";
+    DeleteFileW(file.c_str());
+    HMODULE probe = LoadLibraryW(dll.c_str());
+    auto* hook = probe ? reinterpret_cast<HOOKPROC>(
+                             reinterpret_cast<void*>(GetProcAddress(probe, "ProbeHook")))
+                       : nullptr;
+    HHOOK handle =
+        hook ? SetWindowsHookExW(WH_CALLWNDPROC, hook, probe, g_process.dwThreadId) : nullptr;
+    Check(handle != nullptr, L"the probe hooks into the saver");
+    if (handle) {
+        Send(g_dialog, RegisterWindowMessageW(L"RilloSettingsProbe"));
+        UnhookWindowsHookEx(handle);
+    }
+    if (probe)
+        FreeLibrary(probe);
+    std::wstring text;
+    if (FILE* in = _wfopen(file.c_str(), L"r, ccs=UTF-8")) {
+        wchar_t line[512];
+        while (std::fgetws(line, 512, in))
+            text += line;
+        std::fclose(in);
+    }
+    std::vector<std::wstring> lines;
+    for (size_t start = 0, end; (end = text.find(L'\n', start)) != std::wstring::npos;
+         start = end + 1)
+        lines.push_back(text.substr(start, end - start));
+    const bool menu = lines.size() == 4 && lines[1] == L"separator" &&
+                      lines[2] == L"item 16 &About Rillo  ScreenSaver";
+    Check(menu, L"the system menu ends with a separator and \"&About Rillo  ScreenSaver\", "
+                L"command 16");
+    const bool icon = lines.size() == 4 && lines[3] == L"dragicon 32x32";
+    Check(icon, L"the dialog's drag icon is the program's 32 x 32 icon");
+    if (!menu || !icon)
+        std::printf("read inside the saver:\n%ls\n", text.c_str());
+}
+
 // One step: NAME or NAME=VALUE.
 void RunStep(const std::wstring& step) {
     const size_t equals = step.find(L'=');
@@ -235,19 +279,10 @@ void RunStep(const std::wstring& step) {
         CheckTrackbar(1018, 100, 250, 20);
     } else if (name == L"focus") { // focus=ID
         Check(Focus() == Item(Int(value)), L"control " + value + L" has the focus");
-    } else if (name == L"sysmenu") { // the last two entries, if this Wine lets us see them
-        HMENU menu = GetSystemMenu(g_dialog, FALSE);
-        const int count = menu ? GetMenuItemCount(menu) : -1;
-        Check(count >= 2, L"the system menu can be read from another process");
-        if (count >= 2) {
-            wchar_t text[128] = L"";
-            GetMenuStringW(menu, UINT(count - 1), text, 128, MF_BYPOSITION);
-            Check(GetMenuState(menu, UINT(count - 2), MF_BYPOSITION) & MF_SEPARATOR,
-                  L"a separator comes before the last entry");
-            Check(GetMenuItemID(menu, count - 1) == 16 &&
-                      std::wstring(text) == L"&About Rillo  ScreenSaver",
-                  L"the last entry is \"&About Rillo  ScreenSaver\", command 16");
-        }
+    } else if (name == L"inside") { // system menu and drag icon
+        // Menus belong to their process, and Wine does not carry WM_QUERYDRAGICON
+        // across processes: the probe DLL looks from inside.
+        CheckFromInside();
     } else if (name == L"sysmenu-last") { // opens the system menu and picks its last entry
         PostMessageW(g_dialog, WM_SYSCOMMAND, SC_KEYMENU, L' ');
         Sleep(700);
@@ -276,6 +311,13 @@ void RunStep(const std::wstring& step) {
         PostMessageW(focus ? focus : g_dialog, WM_KEYUP, VK_ESCAPE, LPARAM(0xC0010001));
     } else if (name == L"close") { // the close box
         PostMessageW(g_dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
+    } else if (name == L"minimize") { // minimised and restored again
+        PostMessageW(g_dialog, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+        Check(WaitFor([] { return IsIconic(g_dialog) != FALSE; }, 3000), L"the dialog minimises");
+        Sleep(300);
+        PostMessageW(g_dialog, WM_SYSCOMMAND, SC_RESTORE, 0);
+        Check(WaitFor([] { return !IsIconic(g_dialog) && IsWindowVisible(g_dialog); }, 3000),
+              L"the dialog is restored");
     } else if (name == L"about") {
         CheckAboutBox();
     } else if (name == L"noabout") { // no about box within the time; the dialog works on
