@@ -105,9 +105,14 @@ void CRippleField::Render(const std::uint32_t* pSource, std::uint32_t* pDest) {
             for (std::int32_t c = 1; c < w - 1; c += kStretch) {
                 const std::int32_t n = w - 1 - c < kStretch ? w - 1 - c : kStretch;
                 const std::int32_t i0 = row * w + c;
-                if (pSource && pDest)
+                if (!pSource || !pDest) {
+                    kernels.pfnPropagateRow(out, in, w, i0, n, shift);
+                } else if (kernels.pfnStepRow) {
+                    kernels.pfnStepRow(heights, out, in, w, cells, i0, n, shift, pSource, pDest);
+                } else {
                     kernels.pfnRenderRow(heights, w, cells, i0, n, pSource, pDest);
-                kernels.pfnPropagateRow(out, in, w, i0, n, shift);
+                    kernels.pfnPropagateRow(out, in, w, i0, n, shift);
+                }
             }
         }
     }

@@ -44,7 +44,8 @@ const RippleKernels& Widest() {
 
 } // namespace
 
-const RippleKernels kPortableKernels = {"portable", RenderRowPortable, PropagateRowPortable};
+const RippleKernels kPortableKernels = {"portable", RenderRowPortable, PropagateRowPortable,
+                                        nullptr};
 
 const RippleKernels& ActiveRippleKernels() {
     return g_pChosen ? *g_pChosen : Widest();

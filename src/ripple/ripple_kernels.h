@@ -62,6 +62,12 @@ struct RippleKernels {
     // Wave step of cells i0 .. i0 + n - 1, all interior cells of one row.
     void (*pfnPropagateRow)(std::int32_t* w, const std::int32_t* r, std::int32_t width,
                             std::int32_t i0, std::int32_t n, int shift);
+    // Both of the above over the same cells, pixels first (r is the buffer read by
+    // the wave step, w the one written, h buffer 0); null where a set has no
+    // combined loop.
+    void (*pfnStepRow)(const std::int32_t* h, std::int32_t* w, const std::int32_t* r,
+                       std::int32_t width, std::int32_t cells, std::int32_t i0, std::int32_t n,
+                       int shift, const std::uint32_t* src, std::uint32_t* dst);
 };
 
 // Plain C++, two cells per iteration: builds everywhere.

@@ -95,7 +95,7 @@ void PropagateRowSse2(std::int32_t* w, const std::int32_t* r, std::int32_t width
         PropagateCell(w, r, width, i0 + k, shift);
 }
 
-const RippleKernels kSse2Kernels = {"sse2", RenderRowSse2, PropagateRowSse2};
+const RippleKernels kSse2Kernels = {"sse2", RenderRowSse2, PropagateRowSse2, nullptr};
 
 } // namespace
 

@@ -1,0 +1,156 @@
+// One water step (Drop + Render, which includes the propagation) at three screen
+// sizes, for the production engine with each kernel set and for the literal
+// reference, beside a memory-stream probe that moves the same bytes a step must
+// move at least: per cell both height buffers read, one written, the source read
+// and the destination written (20 bytes). Bytes per second are reported for all,
+// so the probe is the roofline the engine is measured against.
+#include "ripple/ripple_field.h"
+#include "ripple/ripple_kernels.h"
+#include "saver/rain.h"
+
+#include "reference_ripple.h"
+
+#include <benchmark/benchmark.h>
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <vector>
+
+namespace {
+
+constexpr std::int32_t kWavelength = 100;
+constexpr std::int32_t kStrength = 100 - 36;
+constexpr int kWarmUpSteps = 300; // about 20 s of rain: ripples all over the screen
+constexpr std::int64_t kBytesPerCell = 5 * 4;
+
+std::vector<std::uint32_t> MakePicture(std::int32_t w, std::int32_t h) {
+    std::vector<std::uint32_t> p(std::size_t(w) * h);
+    for (std::int32_t y = 0; y < h; ++y)
+        for (std::int32_t x = 0; x < w; ++x)
+            p[std::size_t(y) * w + x] = std::uint32_t((x * 7 + y * 3) & 255) << 16 |
+                                        std::uint32_t((x ^ y) & 255) << 8 |
+                                        std::uint32_t(((x / 16 + y / 16) & 1) * 200);
+    return p;
+}
+
+// The saver's state after a while of rain, shared by the engines at one size.
+struct Scene {
+    std::int32_t w, h;
+    std::vector<std::uint32_t> source, frame;
+    CRippleField field;
+    CRain rain;
+    RainRect accept;
+
+    Scene(std::int32_t width, std::int32_t height)
+        : w(width), h(height), source(MakePicture(width, height)), frame(source),
+          accept(CRain::AcceptanceRect(width, height)) {
+        field.Resize(w, h);
+        for (int n = 0; n < kWarmUpSteps; ++n)
+            Step();
+    }
+    RainAttempt NextDrop() {
+        for (;;) {
+            const RainAttempt a = rain.Attempt(w, h, accept);
+            if (a.bDrop)
+                return a;
+        }
+    }
+    void Step() {
+        const RainAttempt a = NextDrop();
+        field.Drop(a.nCellX, a.nCellY, kWavelength, kStrength, field.GetCurrent());
+        field.Render(source.data(), frame.data());
+    }
+};
+
+Scene& SceneOf(std::int32_t w, std::int32_t h) {
+    static std::map<std::pair<std::int32_t, std::int32_t>, std::unique_ptr<Scene>> scenes;
+    std::unique_ptr<Scene>& scene = scenes[{w, h}];
+    if (!scene)
+        scene = std::make_unique<Scene>(w, h);
+    return *scene;
+}
+
+void Finish(benchmark::State& state, std::int32_t w, std::int32_t h) {
+    state.SetBytesProcessed(state.iterations() * std::int64_t(w) * h * kBytesPerCell);
+    state.counters["cells"] = double(w) * h;
+}
+
+void BM_Production(benchmark::State& state, const rillo::RippleKernels* kernels) {
+    const auto w = std::int32_t(state.range(0)), h = std::int32_t(state.range(1));
+    if (!kernels) {
+        state.SkipWithError("not available on this processor");
+        return;
+    }
+    Scene& s = SceneOf(w, h);
+    rillo::UseRippleKernels(kernels);
+    for (auto _ : state) {
+        s.Step();
+        benchmark::DoNotOptimize(s.frame.data());
+        benchmark::ClobberMemory();
+    }
+    rillo::UseRippleKernels(nullptr);
+    Finish(state, w, h);
+}
+
+void BM_Reference(benchmark::State& state) {
+    const auto w = std::int32_t(state.range(0)), h = std::int32_t(state.range(1));
+    Scene& s = SceneOf(w, h);
+    CReferenceRippleField ref;
+    ref.Resize(w, h);
+    // Start from the same water as the production engine.
+    ref.m_nCurrent = s.field.GetCurrent();
+    std::copy(s.field.GetBuffer(0), s.field.GetBuffer(0) + ref.m_buffer0.size(),
+              ref.m_buffer0.begin());
+    std::copy(s.field.GetBuffer(1), s.field.GetBuffer(1) + ref.m_buffer1.size(),
+              ref.m_buffer1.begin());
+    CRain rain = s.rain;
+    std::vector<std::uint32_t> frame = s.frame;
+    for (auto _ : state) {
+        RainAttempt a;
+        do
+            a = rain.Attempt(w, h, s.accept);
+        while (!a.bDrop);
+        ref.Drop(a.nCellX, a.nCellY, kWavelength, kStrength, ref.m_nCurrent);
+        ref.Render(s.source.data(), frame.data());
+        benchmark::DoNotOptimize(frame.data());
+        benchmark::ClobberMemory();
+    }
+    Finish(state, w, h);
+}
+
+// The memory roofline: the least traffic a step needs, as one plain stream.
+void BM_MemoryRoofline(benchmark::State& state) {
+    const auto w = std::int32_t(state.range(0)), h = std::int32_t(state.range(1));
+    const std::size_t n = std::size_t(w) * h;
+    std::vector<std::int32_t> written(n, 1), read(n, 2);
+    std::vector<std::uint32_t> source(MakePicture(w, h)), dest(n);
+    for (auto _ : state) {
+        std::int32_t* pw = written.data();
+        const std::int32_t* pr = read.data();
+        const std::uint32_t* ps = source.data();
+        std::uint32_t* pd = dest.data();
+        for (std::size_t i = 0; i < n; ++i) {
+            pw[i] = std::int32_t(std::uint32_t(pr[i]) - std::uint32_t(pw[i]));
+            pd[i] = ps[i] & 0x00FFFFFFu;
+        }
+        benchmark::DoNotOptimize(pw);
+        benchmark::DoNotOptimize(pd);
+        benchmark::ClobberMemory();
+    }
+    Finish(state, w, h);
+}
+
+void Sizes(benchmark::internal::Benchmark* b) {
+    b->Args({1024, 768})->Args({1920, 1080})->Args({3840, 2160});
+    b->Unit(benchmark::kMillisecond);
+}
+
+BENCHMARK(BM_MemoryRoofline)->Apply(Sizes);
+BENCHMARK_CAPTURE(BM_Production, best, &rillo::ActiveRippleKernels())->Apply(Sizes);
+BENCHMARK_CAPTURE(BM_Production, avx2, rillo::Avx2Kernels())->Apply(Sizes);
+BENCHMARK_CAPTURE(BM_Production, sse2, rillo::Sse2Kernels())->Apply(Sizes);
+BENCHMARK_CAPTURE(BM_Production, portable, &rillo::kPortableKernels)->Apply(Sizes);
+BENCHMARK(BM_Reference)->Apply(Sizes);
+
+} // namespace
