@@ -12,6 +12,14 @@ dialog() { wine_run "$RILLO_SETTINGS_DRIVER" run "$scr" "$@"; }
 holds() { cmp -s "$1" <(printf "$2"); }
 unchanged() { cmp -s "$file" "$work/before"; }
 
+# Other tests read the settings file too: leave it as it was found.
+if [ -e "$file" ]; then cp "$file" "$work/original"; fi
+restore() {
+  cleanup
+  if [ -e "$work/original" ]; then cp "$work/original" "$file"; else rm -f "$file"; fi
+}
+trap restore EXIT
+
 rm -f "$file"
 check "no arguments: the dialog as it opens; Quit ends it" \
   dialog "" caption="Rillo 2.0 ScreenSaver" toplevel text=1011, focus=1008 inside \
