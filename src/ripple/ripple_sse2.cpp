@@ -22,53 +22,103 @@ inline __m128i Load(const void* p) {
     return _mm_loadu_si128(static_cast<const __m128i*>(p));
 }
 
+// Shades four sample pixels by their slopes gx: each channel c - gx in 32-bit
+// arithmetic, clamped to 0..255 exactly by the saturating packs, top byte 0.
+inline __m128i Shade(__m128i p, __m128i gx) {
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i byteMask = _mm_set1_epi32(0xFF);
+    const __m128i b = _mm_sub_epi32(_mm_and_si128(p, byteMask), gx);
+    const __m128i g = _mm_sub_epi32(_mm_and_si128(_mm_srli_epi32(p, 8), byteMask), gx);
+    const __m128i r = _mm_sub_epi32(_mm_and_si128(_mm_srli_epi32(p, 16), byteMask), gx);
+    // Bytes b0..b3 g0..g3 r0..r3 0 0 0 0, then interleaved into pixels.
+    const __m128i v = _mm_packus_epi16(_mm_packs_epi32(b, g), _mm_packs_epi32(r, zero));
+    const __m128i bg = _mm_unpacklo_epi8(v, _mm_srli_si128(v, 4));
+    const __m128i r0 = _mm_unpacklo_epi8(_mm_srli_si128(v, 8), zero);
+    return _mm_unpacklo_epi16(bg, r0);
+}
+
+// Four pixels from cell i on. Returns false, writing nothing, when a sample falls
+// outside the picture; the caller then goes cell by cell.
+inline bool RenderBlock(const std::int32_t* h, std::int32_t width, std::int32_t i, __m128i vi,
+                        __m128i limit, const std::uint32_t* src, std::uint32_t* dst) {
+    const __m128i hc = Load(h + i);
+    const __m128i gx = _mm_sub_epi32(hc, Load(h + i + 1));
+    const __m128i gy = _mm_sub_epi32(hc, Load(h + i + width));
+    const __m128i f =
+        _mm_add_epi32(_mm_add_epi32(vi, MulLo(_mm_srai_epi32(gy, 3), _mm_set1_epi32(width))),
+                      _mm_srai_epi32(gx, 3));
+    // (f - 1) < (cells - 1) unsigned, as a signed compare of sign-flipped values.
+    const __m128i biased =
+        _mm_xor_si128(_mm_sub_epi32(f, _mm_set1_epi32(1)), _mm_set1_epi32(INT32_MIN));
+    if (_mm_movemask_epi8(_mm_cmplt_epi32(biased, limit)) != 0xFFFF)
+        return false;
+    alignas(16) std::int32_t fi[4];
+    _mm_store_si128(reinterpret_cast<__m128i*>(fi), f);
+    const __m128i p = _mm_setr_epi32(std::int32_t(src[fi[0]]), std::int32_t(src[fi[1]]),
+                                     std::int32_t(src[fi[2]]), std::int32_t(src[fi[3]]));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i), Shade(p, gx));
+    return true;
+}
+
+inline void PropagateBlock(std::int32_t* w, const std::int32_t* r, std::int32_t width,
+                           std::int32_t i, __m128i count) {
+    const std::int32_t* up = r + (i - width);
+    const std::int32_t* dn = r + (i + width);
+    __m128i s = _mm_add_epi32(Load(up - 1), Load(up));
+    s = _mm_add_epi32(s, Load(up + 1));
+    s = _mm_add_epi32(s, _mm_add_epi32(Load(r + i - 1), Load(r + i + 1)));
+    s = _mm_add_epi32(s, _mm_add_epi32(Load(dn - 1), Load(dn)));
+    s = _mm_add_epi32(s, Load(dn + 1));
+    const __m128i d = _mm_sub_epi32(_mm_srai_epi32(s, 2), Load(w + i));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(w + i), _mm_sub_epi32(d, _mm_sra_epi32(d, count)));
+}
+
+// A hint to fetch the line holding base[index]. The address is formed as an
+// integer: beyond a buffer's end the hint is merely useless, never an access.
+// Forced inline: a separate function that only prefetches counts as free of
+// effects, and calls to it are dropped.
+__attribute__((always_inline)) inline void Prefetch(const void* base, std::int64_t index) {
+    _mm_prefetch(reinterpret_cast<const char*>(reinterpret_cast<std::uintptr_t>(base) +
+                                               std::uintptr_t(index) * 4u),
+                 _MM_HINT_T0);
+}
+
+// With six streams and scattered samples in flight the hardware prefetcher falls
+// behind. The source goes 8 rows ahead (samples reach a few rows beyond the cell,
+// and their first touch would otherwise wait on memory), the other streams one
+// line each, 1 KiB ahead. w and r may be null (pixels only). k counts cells.
+__attribute__((always_inline)) inline void
+PrefetchStep(const std::int32_t* h, const std::int32_t* w, const std::int32_t* r,
+             const std::uint32_t* src, const std::uint32_t* dst, std::int32_t i, std::int32_t k,
+             std::int32_t width) {
+    constexpr std::int64_t kAhead = 256;
+    if ((k & 7) == 0)
+        Prefetch(src, std::int64_t(i) + 8 * std::int64_t(width));
+    if ((k & 15) != 0)
+        return;
+    Prefetch(h, std::int64_t(i) + width + kAhead);
+    Prefetch(dst, std::int64_t(i) + kAhead);
+    if (w && r) {
+        Prefetch(r, std::int64_t(i) + width + kAhead);
+        Prefetch(w, std::int64_t(i) + kAhead);
+    }
+}
+
+__m128i SampleLimit(std::int32_t cells) {
+    return _mm_set1_epi32(std::int32_t(std::uint32_t(cells - 1) ^ 0x80000000u));
+}
+
 void RenderRowSse2(const std::int32_t* h, std::int32_t width, std::int32_t cells, std::int32_t i0,
                    std::int32_t n, const std::uint32_t* src, std::uint32_t* dst) {
-    const __m128i zero = _mm_setzero_si128();
-    const __m128i one = _mm_set1_epi32(1);
-    const __m128i byteMask = _mm_set1_epi32(0xFF);
-    const __m128i vWidth = _mm_set1_epi32(width);
-    // (f - 1) < (cells - 1) unsigned, as a signed compare of sign-flipped values.
-    const __m128i signBit = _mm_set1_epi32(INT32_MIN);
-    const __m128i limit = _mm_set1_epi32(std::int32_t(std::uint32_t(cells - 1) ^ 0x80000000u));
-
-    std::int32_t k = 0;
+    const __m128i limit = SampleLimit(cells);
     __m128i vi = _mm_setr_epi32(i0, i0 + 1, i0 + 2, i0 + 3);
+    std::int32_t k = 0;
     for (; k + 4 <= n; k += 4, vi = _mm_add_epi32(vi, _mm_set1_epi32(4))) {
         const std::int32_t i = i0 + k;
-        const __m128i hc = Load(h + i);
-        const __m128i gx = _mm_sub_epi32(hc, Load(h + i + 1));
-        const __m128i gy = _mm_sub_epi32(hc, Load(h + i + width));
-        const __m128i sx = _mm_srai_epi32(gx, 3);
-        const __m128i sy = _mm_srai_epi32(gy, 3);
-
-        __m128i p;
-        if (_mm_movemask_epi8(_mm_cmpeq_epi32(_mm_or_si128(sx, sy), zero)) == 0xFFFF) {
-            p = Load(src + i); // calm water samples straight below
-        } else {
-            const __m128i f = _mm_add_epi32(_mm_add_epi32(vi, MulLo(sy, vWidth)), sx);
-            const __m128i biased = _mm_xor_si128(_mm_sub_epi32(f, one), signBit);
-            if (_mm_movemask_epi8(_mm_cmplt_epi32(biased, limit)) != 0xFFFF) {
-                // A sample outside the picture keeps its pixel: rare, done cell by cell.
-                for (std::int32_t j = i; j < i + 4; ++j)
-                    RenderCell(h, width, cells, j, src, dst);
-                continue;
-            }
-            alignas(16) std::int32_t fi[4];
-            _mm_store_si128(reinterpret_cast<__m128i*>(fi), f);
-            p = _mm_setr_epi32(std::int32_t(src[fi[0]]), std::int32_t(src[fi[1]]),
-                               std::int32_t(src[fi[2]]), std::int32_t(src[fi[3]]));
-        }
-
-        const __m128i b = _mm_sub_epi32(_mm_and_si128(p, byteMask), gx);
-        const __m128i g = _mm_sub_epi32(_mm_and_si128(_mm_srli_epi32(p, 8), byteMask), gx);
-        const __m128i r = _mm_sub_epi32(_mm_and_si128(_mm_srli_epi32(p, 16), byteMask), gx);
-        // Saturating packs clamp each 32-bit channel to 0..255 exactly; the bytes
-        // are then b0..b3 g0..g3 r0..r3 0 0 0 0.
-        const __m128i v = _mm_packus_epi16(_mm_packs_epi32(b, g), _mm_packs_epi32(r, zero));
-        const __m128i bg = _mm_unpacklo_epi8(v, _mm_srli_si128(v, 4));
-        const __m128i r0 = _mm_unpacklo_epi8(_mm_srli_si128(v, 8), zero);
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i), _mm_unpacklo_epi16(bg, r0));
+        PrefetchStep(h, nullptr, nullptr, src, dst, i, k, width);
+        if (!RenderBlock(h, width, i, vi, limit, src, dst))
+            for (std::int32_t j = i; j < i + 4; ++j)
+                RenderCell(h, width, cells, j, src, dst);
     }
     for (; k < n; ++k)
         RenderCell(h, width, cells, i0 + k, src, dst);
@@ -78,24 +128,37 @@ void PropagateRowSse2(std::int32_t* w, const std::int32_t* r, std::int32_t width
                       std::int32_t n, int shift) {
     const __m128i count = _mm_cvtsi32_si128(shift);
     std::int32_t k = 0;
-    for (; k + 4 <= n; k += 4) {
-        const std::int32_t i = i0 + k;
-        const std::int32_t* up = r + (i - width);
-        const std::int32_t* dn = r + (i + width);
-        __m128i s = _mm_add_epi32(Load(up - 1), Load(up));
-        s = _mm_add_epi32(s, Load(up + 1));
-        s = _mm_add_epi32(s, _mm_add_epi32(Load(r + i - 1), Load(r + i + 1)));
-        s = _mm_add_epi32(s, _mm_add_epi32(Load(dn - 1), Load(dn)));
-        s = _mm_add_epi32(s, Load(dn + 1));
-        const __m128i d = _mm_sub_epi32(_mm_srai_epi32(s, 2), Load(w + i));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(w + i),
-                         _mm_sub_epi32(d, _mm_sra_epi32(d, count)));
-    }
+    for (; k + 4 <= n; k += 4)
+        PropagateBlock(w, r, width, i0 + k, count);
     for (; k < n; ++k)
         PropagateCell(w, r, width, i0 + k, shift);
 }
 
-const RippleKernels kSse2Kernels = {"sse2", RenderRowSse2, PropagateRowSse2, nullptr};
+// Both passes over the same four cells at once. Safe even when w is the height
+// map h: the block's pixels are done before its heights change, and later blocks
+// read only cells at or beyond the next block.
+void StepRowSse2(const std::int32_t* h, std::int32_t* w, const std::int32_t* r, std::int32_t width,
+                 std::int32_t cells, std::int32_t i0, std::int32_t n, int shift,
+                 const std::uint32_t* src, std::uint32_t* dst) {
+    const __m128i limit = SampleLimit(cells);
+    const __m128i count = _mm_cvtsi32_si128(shift);
+    __m128i vi = _mm_setr_epi32(i0, i0 + 1, i0 + 2, i0 + 3);
+    std::int32_t k = 0;
+    for (; k + 4 <= n; k += 4, vi = _mm_add_epi32(vi, _mm_set1_epi32(4))) {
+        const std::int32_t i = i0 + k;
+        PrefetchStep(h, w, r, src, dst, i, k, width);
+        if (!RenderBlock(h, width, i, vi, limit, src, dst))
+            for (std::int32_t j = i; j < i + 4; ++j)
+                RenderCell(h, width, cells, j, src, dst);
+        PropagateBlock(w, r, width, i, count);
+    }
+    for (; k < n; ++k) {
+        RenderCell(h, width, cells, i0 + k, src, dst);
+        PropagateCell(w, r, width, i0 + k, shift);
+    }
+}
+
+const RippleKernels kSse2Kernels = {"sse2", RenderRowSse2, PropagateRowSse2, StepRowSse2};
 
 } // namespace
 
