@@ -74,29 +74,31 @@ bool Running() {
     return WaitForSingleObject(g_process.hProcess, 0) == WAIT_TIMEOUT;
 }
 
+struct DialogSearch {
+    DWORD pid;
+    const wchar_t* caption;
+    const wchar_t* except;
+    HWND found;
+};
+
+BOOL CALLBACK MatchDialog(HWND hwnd, LPARAM lp) {
+    auto* s = reinterpret_cast<DialogSearch*>(lp);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(hwnd, &pid);
+    if (pid != s->pid || !IsWindowVisible(hwnd) || ClassOf(hwnd) != L"#32770")
+        return TRUE;
+    const std::wstring text = TextOf(hwnd);
+    if ((s->caption && text != s->caption) || (s->except && text == s->except))
+        return TRUE;
+    s->found = hwnd;
+    return FALSE;
+}
+
 // The saver's visible top-level dialog with this caption, or with any caption but
 // `except` when `caption` is null.
 HWND FindDialog(const wchar_t* caption, const wchar_t* except = nullptr) {
-    struct Search {
-        DWORD pid;
-        const wchar_t* caption;
-        const wchar_t* except;
-        HWND found;
-    } search{g_process.dwProcessId, caption, except, nullptr};
-    EnumWindows(
-        [](HWND hwnd, LPARAM lp) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(lp);
-            DWORD pid = 0;
-            GetWindowThreadProcessId(hwnd, &pid);
-            if (pid != s->pid || !IsWindowVisible(hwnd) || ClassOf(hwnd) != L"#32770")
-                return TRUE;
-            const std::wstring text = TextOf(hwnd);
-            if ((s->caption && text != s->caption) || (s->except && text == s->except))
-                return TRUE;
-            s->found = hwnd;
-            return FALSE;
-        },
-        LPARAM(&search));
+    DialogSearch search{g_process.dwProcessId, caption, except, nullptr};
+    EnumWindows(MatchDialog, LPARAM(&search));
     return search.found;
 }
 
@@ -205,9 +207,10 @@ void CheckFromInside() {
     const std::wstring file = dll.substr(0, dll.size() - 4) + L".txt";
     DeleteFileW(file.c_str());
     HMODULE probe = LoadLibraryW(dll.c_str());
-    auto* hook = probe ? reinterpret_cast<HOOKPROC>(
-                             reinterpret_cast<void*>(GetProcAddress(probe, "ProbeHook")))
-                       : nullptr;
+    FARPROC entry = probe ? GetProcAddress(probe, "ProbeHook") : nullptr;
+    if (probe && !entry) // a 32-bit build decorates the stdcall name
+        entry = GetProcAddress(probe, "ProbeHook@12");
+    auto* hook = reinterpret_cast<HOOKPROC>(reinterpret_cast<void*>(entry));
     HHOOK handle =
         hook ? SetWindowsHookExW(WH_CALLWNDPROC, hook, probe, g_process.dwThreadId) : nullptr;
     Check(handle != nullptr, L"the probe hooks into the saver");
