@@ -88,6 +88,8 @@ starts_nothing "a command line of 256 characters is not cut short" "=\"$browser\
 starts_nothing "a command text too long to read is not cut short" \
   "=\"$browser\" $pad$pad %1"
 starts_nothing "a blank command starts nothing" "=  "
+# Only text is a command line, even where the bytes of a number or a blob spell one.
 starts_nothing "a number as the first value starts nothing" "Aaa:dword=0x41414141"
+starts_nothing "a blob as the first value starts nothing" ":binary=\"$browser\" %1"
 starts_nothing "without the command key the link does nothing"
 finish

@@ -7,7 +7,7 @@
 //       performs the steps in order (see RunStep). A process still running after the
 //       last step is a failure, and is ended. The step "inside" hooks settings_probe.dll,
 //       found beside the driver, into the saver to look at it from inside.
-//   settings_driver htmlfile [NAME=TEXT | NAME:dword=NUMBER]...
+//   settings_driver htmlfile [NAME=TEXT | NAME:dword=NUMBER | NAME:binary=TEXT]...
 //       replaces HKEY_CLASSES_ROOT\htmlfile\shell\open\command by a key that holds
 //       these values, written in this order (an empty NAME is the default value);
 //       without values the key is removed
@@ -413,7 +413,13 @@ int SetHtmlFile(int argc, wchar_t** argv) {
         std::wstring name = arg.substr(0, equals);
         const std::wstring data = equals == std::wstring::npos ? L"" : arg.substr(equals + 1);
         LSTATUS status;
-        if (name.size() >= 6 && name.compare(name.size() - 6, 6, L":dword") == 0) {
+        if (name.size() >= 7 && name.compare(name.size() - 7, 7, L":binary") == 0) {
+            name.resize(name.size() - 7);
+            const std::string bytes(data.begin(), data.end()); // ASCII test data
+            status = RegSetValueExW(key, name.empty() ? nullptr : name.c_str(), 0, REG_BINARY,
+                                    reinterpret_cast<const BYTE*>(bytes.c_str()),
+                                    DWORD(bytes.size() + 1));
+        } else if (name.size() >= 6 && name.compare(name.size() - 6, 6, L":dword") == 0) {
             name.resize(name.size() - 6);
             const DWORD number = DWORD(std::wcstoul(data.c_str(), nullptr, 0));
             status = RegSetValueExW(key, name.empty() ? nullptr : name.c_str(), 0, REG_DWORD,
