@@ -63,8 +63,8 @@ bool DecodeBmp(const std::uint8_t* data, std::size_t size, BmpImage& image, std:
     if (compression == kBiBitfields) {
         // The masks follow a 40-byte header, or sit inside a larger one: either
         // way at file offset 54. Only the layout we store anyway is accepted.
-        if (infoSize == 40)
-            headerEnd += 12;
+        // The three masks end at offset 66 whatever the header's size claims.
+        headerEnd = std::max<std::uint64_t>(headerEnd, 14 + 40 + 12);
         if (size < headerEnd)
             return Fail(image, error, "truncated");
         if (bits != 32 || Get32(data + 54) != 0x00FF0000u || Get32(data + 58) != 0x0000FF00u ||
