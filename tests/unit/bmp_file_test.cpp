@@ -177,3 +177,24 @@ TEST(BmpFile, EncodesThirtyTwoBitFilesThatReadBack) {
     EXPECT_TRUE(EncodeBmp32(-3, 5, pixels).empty());
     EXPECT_TRUE(EncodeBmp32(3, 2, nullptr).empty());
 }
+
+TEST(BmpFile, HeaderOfTheSnapshotLayout) {
+    const auto h = rillo::MakeBmpHeader(1366, 768, 24);
+    auto get32 = [&](int at) {
+        return std::uint32_t(h[at]) | std::uint32_t(h[at + 1]) << 8 |
+               std::uint32_t(h[at + 2]) << 16 | std::uint32_t(h[at + 3]) << 24;
+    };
+    EXPECT_EQ(h[0], 'B');
+    EXPECT_EQ(h[1], 'M');
+    EXPECT_EQ(get32(2), 54u + 4100u * 768u); // rows of 4098 bytes pad to 4100
+    EXPECT_EQ(get32(10), 54u);
+    EXPECT_EQ(get32(14), 40u);
+    EXPECT_EQ(get32(18), 1366u);
+    EXPECT_EQ(get32(22), 768u);
+    EXPECT_EQ(get32(30), 0u);
+    EXPECT_EQ(get32(34), 4100u * 768u);
+    EXPECT_EQ(rillo::BmpImageSize(5, 3, 16), 12u * 3u);
+    EXPECT_EQ(rillo::BmpImageSize(0, 3, 24), 0u);
+    EXPECT_EQ(rillo::BmpImageSize(3, -1, 24), 0u);
+    EXPECT_EQ(rillo::BmpImageSize(65536, 65536, 32), 0u); // would not fit in bfSize
+}
