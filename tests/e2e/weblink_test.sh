@@ -20,8 +20,11 @@ log_win=$(winepath -w "$log")
 saved="$work/htmlfile.reg"
 wine_run reg export 'HKCR\htmlfile\shell\open\command' "$(winepath -w "$saved")" /y \
   >/dev/null 2>&1 || rm -f "$saved"
+# Wine tells the saver it runs on Windows 98 when this key says so.
+as_win98="HKCU\\Software\\Wine\\AppDefaults\\$(basename "$RILLO_SCR")"
 restore() {
   cleanup
+  wine_run reg delete "$as_win98" /f >/dev/null 2>&1 || true
   driver htmlfile >/dev/null 2>&1 || true
   if [ -f "$saved" ]; then wine_run reg import "$(winepath -w "$saved")" >/dev/null 2>&1 || true; fi
 }
@@ -92,4 +95,13 @@ starts_nothing "a blank command starts nothing" "=  "
 starts_nothing "a number as the first value starts nothing" "Aaa:dword=0x41414141"
 starts_nothing "a blob as the first value starts nothing" ":binary=\"$browser\" %1"
 starts_nothing "without the command key the link does nothing"
+
+# On Windows 95, 98 and Me the dialog closes as the browser starts.
+wine_run reg add "$as_win98" /v Version /d win98 /f >/dev/null 2>&1
+rm -f "$log"
+driver htmlfile "=\"$browser\" %1" >/dev/null
+check "as Windows 98, the link closes the dialog" \
+  driver run "$scr" "/c" click=1008 exits "waitfile=$log_win,10000"
+check "... and starts the browser" test "$(cat "$log" 2>/dev/null)" = "\"$browser\" $address"
+wine_run reg delete "$as_win98" /f >/dev/null 2>&1
 finish
