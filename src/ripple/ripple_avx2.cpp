@@ -128,8 +128,13 @@ RILLO_AVX2 void PropagateRowAvx2(std::int32_t* w, const std::int32_t* r, std::in
                                  std::int32_t i0, std::int32_t n, int shift) {
     const __m128i count = _mm_cvtsi32_si128(shift);
     std::int32_t k = 0;
-    for (; k + 8 <= n; k += 8)
+    for (; k + 8 <= n; k += 8) {
+        if ((k & 15) == 0) {
+            Prefetch(r, std::int64_t(i0 + k) + width + 256);
+            Prefetch(w, std::int64_t(i0 + k) + 256);
+        }
         PropagateBlock(w, r, width, i0 + k, count);
+    }
     for (; k < n; ++k)
         PropagateCell(w, r, width, i0 + k, shift);
 }
