@@ -1,6 +1,7 @@
 #include "ui/settings_dlg.h"
 
 #include "app/saver_app.h"
+#include "app/settings_text.h"
 #include "framework/win_app.h"
 #include "res/resource.h"
 #include "res/web_address.h"
@@ -10,8 +11,6 @@
 #include <commctrl.h>
 
 namespace {
-
-constexpr int kDefaultValue = 100;
 
 // Trackbar ranges and page sizes; the line size stays at the trackbar's own 1.
 constexpr int kWavelengthMin = 70;
@@ -56,8 +55,8 @@ BOOL CSettingsDlg::OnInitDialog() {
 
     const CSaverApp* app = GetSaverApp();
     SetWindowText(((app ? app->m_strProductName : std::wstring()) + L" ScreenSaver").c_str());
-    m_nWavelength = app ? app->m_nWavelength : kDefaultValue;
-    m_nAmplitude = app ? app->m_nAmplitude : kDefaultValue;
+    m_nWavelength = app ? app->m_nWavelength : rillo::kDefaultWavelength;
+    m_nAmplitude = app ? app->m_nAmplitude : rillo::kDefaultAmplitude;
 
     // A stored value outside a range puts the thumb at the nearer end, while the
     // readout keeps the stored value until that trackbar is moved.
@@ -169,9 +168,9 @@ void CSettingsDlg::OnSave() {
 }
 
 void CSettingsDlg::OnDefault() {
-    m_nWavelength = kDefaultValue;
-    m_nAmplitude = kDefaultValue;
-    ::SendMessageW(GetDlgItemHwnd(IDC_WAVELENGTH), TBM_SETPOS, TRUE, kDefaultValue);
-    ::SendMessageW(GetDlgItemHwnd(IDC_AMPLITUDE), TBM_SETPOS, TRUE, kDefaultValue);
+    m_nWavelength = rillo::kDefaultWavelength;
+    m_nAmplitude = rillo::kDefaultAmplitude;
+    ::SendMessageW(GetDlgItemHwnd(IDC_WAVELENGTH), TBM_SETPOS, TRUE, m_nWavelength);
+    ::SendMessageW(GetDlgItemHwnd(IDC_AMPLITUDE), TBM_SETPOS, TRUE, m_nAmplitude);
     UpdateData(FALSE);
 }
