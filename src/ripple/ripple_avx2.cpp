@@ -54,7 +54,9 @@ RILLO_AVX2 inline bool RenderBlock(const std::int32_t* h, std::int32_t width, st
                             _mm256_set1_epi32(-1)))
         return false;
     // Plain loads beat the gather instruction on the processors we measured.
-    alignas(32) std::int32_t fi[8];
+    // Valid indices are positive, so reading them unsigned spares the sign
+    // extensions.
+    alignas(32) std::uint32_t fi[8];
     _mm256_store_si256(reinterpret_cast<__m256i*>(fi), f);
     const __m128i lo = _mm_setr_epi32(std::int32_t(src[fi[0]]), std::int32_t(src[fi[1]]),
                                       std::int32_t(src[fi[2]]), std::int32_t(src[fi[3]]));
@@ -90,7 +92,8 @@ RILLO_AVX2_INLINE void Prefetch(const void* base, std::int64_t index) {
 // With six streams and scattered samples in flight the hardware prefetcher falls
 // behind. The source goes 8 rows ahead (samples reach a few rows beyond the cell,
 // and their first touch would otherwise wait on memory), the other streams one
-// line each, 1 KiB ahead. w and r may be null (pixels only).
+// line each, 1 KiB ahead; the wave buffers w and r only when kWave.
+template <bool kWave>
 RILLO_AVX2_INLINE void PrefetchStep(const std::int32_t* h, const std::int32_t* w,
                                     const std::int32_t* r, const std::uint32_t* src,
                                     const std::uint32_t* dst, std::int32_t i, std::int32_t k,
@@ -101,7 +104,7 @@ RILLO_AVX2_INLINE void PrefetchStep(const std::int32_t* h, const std::int32_t* w
         return;
     Prefetch(h, std::int64_t(i) + width + kAhead);
     Prefetch(dst, std::int64_t(i) + kAhead);
-    if (w && r) {
+    if (kWave) {
         Prefetch(r, std::int64_t(i) + width + kAhead);
         Prefetch(w, std::int64_t(i) + kAhead);
     }
@@ -115,7 +118,7 @@ RILLO_AVX2 void RenderRowAvx2(const std::int32_t* h, std::int32_t width, std::in
     std::int32_t k = 0;
     for (; k + 8 <= n; k += 8, vi = _mm256_add_epi32(vi, _mm256_set1_epi32(8))) {
         const std::int32_t i = i0 + k;
-        PrefetchStep(h, nullptr, nullptr, src, dst, i, k, width);
+        PrefetchStep<false>(h, nullptr, nullptr, src, dst, i, k, width);
         if (!RenderBlock(h, width, i, vi, lastIndex, src, dst))
             for (std::int32_t j = i; j < i + 8; ++j)
                 RenderCell(h, width, cells, j, src, dst);
@@ -151,7 +154,7 @@ RILLO_AVX2 void StepRowAvx2(const std::int32_t* h, std::int32_t* w, const std::i
     std::int32_t k = 0;
     for (; k + 8 <= n; k += 8, vi = _mm256_add_epi32(vi, _mm256_set1_epi32(8))) {
         const std::int32_t i = i0 + k;
-        PrefetchStep(h, w, r, src, dst, i, k, width);
+        PrefetchStep<true>(h, w, r, src, dst, i, k, width);
         if (!RenderBlock(h, width, i, vi, lastIndex, src, dst))
             for (std::int32_t j = i; j < i + 8; ++j)
                 RenderCell(h, width, cells, j, src, dst);
