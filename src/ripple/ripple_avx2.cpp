@@ -1,6 +1,6 @@
-// AVX2 row kernels: eight cells per iteration with a hardware gather, used only
-// when the processor reports AVX2. Not built for Windows: MinGW's gcc does not
-// keep the stack 32-byte aligned for spilled 256-bit values, so a spill can fault.
+// AVX2 row kernels: eight cells per iteration, used only when the processor
+// reports AVX2. Not built for Windows: MinGW's gcc does not keep the stack
+// 32-byte aligned for spilled 256-bit values, so a spill can fault.
 #include "ripple/ripple_kernels.h"
 
 #if (defined(__x86_64__) || defined(__i386__)) && !defined(_WIN32)
