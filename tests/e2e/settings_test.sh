@@ -4,6 +4,7 @@
 # and the about box behind its system menu.
 . "$(dirname "$0")/lib.sh"
 : "${RILLO_SETTINGS_DRIVER:?}"
+wine_run # makes the prefix on first use
 
 scr=$(winepath -w "$RILLO_SCR")
 file=$(settings_file)
@@ -57,7 +58,7 @@ check "... writes an empty first line" holds "$file" '\r\n100\r\n100'
 
 printf 'keep me \xe9\r\n90\r\n200\r\n' >"$file"
 cp "$file" "$work/before"
-check "Default then Quit" dialog "/c" readouts=90,200 minimize click=1016 readouts=100,100 click=1009 exits
+check "Default then Quit" dialog "/c" readouts=90,200 click=1016 readouts=100,100 click=1009 exits
 check "... leave the file as it was" unchanged
 for way in close escape command=2 command=1; do
   check "'$way' after both thumbs moved ends the dialog" \

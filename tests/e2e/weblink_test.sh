@@ -4,6 +4,7 @@
 # command line it was started with. Bad or missing commands start nothing at all.
 . "$(dirname "$0")/lib.sh"
 : "${RILLO_SETTINGS_DRIVER:?}"
+wine_run # makes the prefix on first use
 
 scr=$(winepath -w "$RILLO_SCR")
 driver() { wine_run "$RILLO_SETTINGS_DRIVER" "$@"; }

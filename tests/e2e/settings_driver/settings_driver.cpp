@@ -314,13 +314,6 @@ void RunStep(const std::wstring& step) {
         PostMessageW(focus ? focus : g_dialog, WM_KEYUP, VK_ESCAPE, LPARAM(0xC0010001));
     } else if (name == L"close") { // the close box
         PostMessageW(g_dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
-    } else if (name == L"minimize") { // minimised and restored again
-        PostMessageW(g_dialog, WM_SYSCOMMAND, SC_MINIMIZE, 0);
-        Check(WaitFor([] { return IsIconic(g_dialog) != FALSE; }, 3000), L"the dialog minimises");
-        Sleep(300);
-        PostMessageW(g_dialog, WM_SYSCOMMAND, SC_RESTORE, 0);
-        Check(WaitFor([] { return !IsIconic(g_dialog) && IsWindowVisible(g_dialog); }, 3000),
-              L"the dialog is restored");
     } else if (name == L"about") {
         CheckAboutBox();
     } else if (name == L"noabout") { // no about box within the time; the dialog works on
