@@ -29,7 +29,8 @@ class CRippleField {
 
     // Writes the interior pixels of pDest from pSource (both width x height words
     // 0x00RRGGBB), refracted and shaded by buffer 0, then advances the water one
-    // step (Propagate(m_nCurrent, m_nDampShift)) and flips m_nCurrent.
+    // step (Propagate(m_nCurrent, m_nDampShift)) and flips m_nCurrent. Without
+    // pixel arrays (a surface that could not be made) only the water advances.
     void Render(const std::uint32_t* pSource, std::uint32_t* pDest);
 
     // One damped wave step: writes buffer 0 from buffer 1 when nBuffer == 0,

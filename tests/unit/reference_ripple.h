@@ -1,6 +1,6 @@
 // A deliberately plain water engine written straight from the rules: one cell at
 // a time, full pixel pass then full propagation, wrap-around through 64-bit and
-// unsigned helpers. The production engine must match it bit for bit.
+// unsigned arithmetic. The production engine must match it bit for bit.
 #pragma once
 
 #include <cmath>
