@@ -396,3 +396,26 @@ INSTANTIATE_TEST_SUITE_P(Kernels, RippleKernelTest, ::testing::ValuesIn(Availabl
                          KernelName);
 
 } // namespace
+
+namespace {
+
+TEST(RippleField, WithoutPixelArraysOnlyTheWaterAdvances) {
+    std::mt19937 rng(11);
+    CRippleField f;
+    CReferenceRippleField ref;
+    ASSERT_TRUE(f.Resize(29, 13));
+    ref.Resize(29, 13);
+    for (int step = 0; step < 6; ++step) {
+        f.Drop(14, 6, 5, 1000, f.GetCurrent());
+        ref.Drop(14, 6, 5, 1000, ref.m_nCurrent);
+        f.Render(nullptr, nullptr);
+        ref.Propagate(ref.m_nCurrent, ref.m_nDampShift);
+        ref.m_nCurrent ^= 1;
+        ASSERT_EQ(f.GetCurrent(), ref.m_nCurrent);
+        for (int b = 0; b < 2; ++b)
+            for (std::size_t i = 0; i < ref.m_buffer0.size(); ++i)
+                ASSERT_EQ(f.GetBuffer(b)[i], ref.Buffer(b)[i]) << step << " " << b << " " << i;
+    }
+}
+
+} // namespace
