@@ -400,7 +400,6 @@ INSTANTIATE_TEST_SUITE_P(Kernels, RippleKernelTest, ::testing::ValuesIn(Availabl
 namespace {
 
 TEST(RippleField, WithoutPixelArraysOnlyTheWaterAdvances) {
-    std::mt19937 rng(11);
     CRippleField f;
     CReferenceRippleField ref;
     ASSERT_TRUE(f.Resize(29, 13));
