@@ -20,20 +20,21 @@ RILLO_AVX2 inline __m256i Load(const void* p) {
     return _mm256_loadu_si256(static_cast<const __m256i*>(p));
 }
 
-// Shades sample pixels p by the horizontal slopes gx: each channel c - gx in
-// 32-bit arithmetic, clamped to 0..255 by saturating packs, top byte 0.
+// Shades sample pixels p by the horizontal slopes gx: each channel c - gx clamped
+// to 0..255, top byte 0. With |gx| clamped to 255 this is one saturating byte
+// subtract and one saturating byte add; lanes whose gx is within 255 of INT32_MIN
+// (where c - gx wraps in 32 bits) never get here.
 RILLO_AVX2 inline __m256i Shade(__m256i p, __m256i gx) {
-    const __m256i byteMask = _mm256_set1_epi32(0xFF);
-    const __m256i b = _mm256_sub_epi32(_mm256_and_si256(p, byteMask), gx);
-    const __m256i g = _mm256_sub_epi32(_mm256_and_si256(_mm256_srli_epi32(p, 8), byteMask), gx);
-    const __m256i r = _mm256_sub_epi32(_mm256_and_si256(_mm256_srli_epi32(p, 16), byteMask), gx);
-    // Each half now holds bytes b0..b3 g0..g3 r0..r3 0 0 0 0.
-    const __m256i v = _mm256_packus_epi16(_mm256_packs_epi32(b, g),
-                                          _mm256_packs_epi32(r, _mm256_setzero_si256()));
-    const __m256i interleave =
-        _mm256_setr_epi8(0, 4, 8, 12, 1, 5, 9, 13, 2, 6, 10, 14, 3, 7, 11, 15, 0, 4, 8, 12, 1, 5, 9,
-                         13, 2, 6, 10, 14, 3, 7, 11, 15);
-    return _mm256_shuffle_epi8(v, interleave);
+    const __m256i zero = _mm256_setzero_si256();
+    const __m256i max = _mm256_set1_epi32(255);
+    const __m256i down = _mm256_min_epi32(_mm256_max_epi32(gx, zero), max);
+    const __m256i up = _mm256_min_epi32(_mm256_max_epi32(_mm256_sub_epi32(zero, gx), zero), max);
+    // Byte 0 of each word into bytes 0..2, byte 3 zero.
+    const __m256i spread = _mm256_setr_epi8(0, 0, 0, -1, 4, 4, 4, -1, 8, 8, 8, -1, 12, 12, 12, -1,
+                                            0, 0, 0, -1, 4, 4, 4, -1, 8, 8, 8, -1, 12, 12, 12, -1);
+    const __m256i shaded = _mm256_adds_epu8(_mm256_subs_epu8(p, _mm256_shuffle_epi8(down, spread)),
+                                            _mm256_shuffle_epi8(up, spread));
+    return _mm256_and_si256(shaded, _mm256_set1_epi32(0x00FFFFFF));
 }
 
 // Eight pixels from cell i on. Returns false, writing nothing, when a sample
@@ -50,8 +51,9 @@ RILLO_AVX2 inline bool RenderBlock(const std::int32_t* h, std::int32_t width, st
                          _mm256_srai_epi32(gx, 3));
     // 0 < f < cells  <=>  (f - 1) <= cells - 2 unsigned.
     const __m256i f1 = _mm256_sub_epi32(f, _mm256_set1_epi32(1));
-    if (!_mm256_testc_si256(_mm256_cmpeq_epi32(_mm256_min_epu32(f1, lastIndex), f1),
-                            _mm256_set1_epi32(-1)))
+    const __m256i inside = _mm256_cmpeq_epi32(_mm256_min_epu32(f1, lastIndex), f1);
+    const __m256i wraps = _mm256_cmpgt_epi32(_mm256_set1_epi32(INT32_MIN + 256), gx);
+    if (!_mm256_testc_si256(_mm256_andnot_si256(wraps, inside), _mm256_set1_epi32(-1)))
         return false;
     // Plain loads beat the gather instruction on the processors we measured.
     // Valid indices are positive, so reading them unsigned spares the sign

@@ -380,6 +380,39 @@ TEST_P(RippleKernelTest, ExtremeHeightsWrapLikeTheReference) {
     }
 }
 
+TEST_P(RippleKernelTest, SlopesNearTheNegativeLimitWrapEachChannel) {
+    // gx = INT32_MIN + t with gy = 2^26 keeps the sample near the cell
+    // ((gy >> 3) * 32 cancels gx >> 3), while c - gx wraps: 0 where c >= t, else 255.
+    std::mt19937 rng(21);
+    const std::int32_t w = 32, h = 4;
+    Twin t(w, h, rng);
+    for (std::int32_t row = 1; row < h - 1; ++row) {
+        std::int32_t v = std::int32_t(rng());
+        for (std::int32_t c = 0; c < w; ++c) {
+            const std::int32_t i = row * w + c;
+            for (int b = 0; b < 2; ++b) {
+                t.field.GetBuffer(b)[i] = t.ref.Buffer(b)[std::size_t(i)] = v;
+                if (row == 1) {
+                    t.field.GetBuffer(b)[i + w] = t.ref.Buffer(b)[std::size_t(i + w)] =
+                        std::int32_t(std::uint32_t(v) - (1u << 26));
+                }
+            }
+            const std::uint32_t step = 0x80000000u + std::uint32_t(rng() % 256);
+            v = std::int32_t(std::uint32_t(v) - step); // next cell: gx = INT32_MIN + t
+        }
+        if (row == 1)
+            break; // row 2 holds the values that give row 1 its gy
+    }
+    for (auto& p : t.src)
+        p = rng() & 0x00FFFFFF;
+    t.Render();
+    t.ExpectSame("near INT32_MIN");
+    int changed = 0;
+    for (std::int32_t c = 1; c < w - 1; ++c)
+        changed += t.dst[std::size_t(w + c)] != t.src[std::size_t(w + c)];
+    EXPECT_GT(changed, 20);
+}
+
 TEST_P(RippleKernelTest, StartingFromBufferOneMatchesTheReference) {
     std::mt19937 rng(5);
     Twin t(23, 9, rng);
