@@ -79,8 +79,9 @@ void WriteFile(const std::string& path, const std::vector<std::uint8_t>& data) {
             Fail(path + ": cannot write");
         }
     }
-    std::remove(path.c_str()); // rename does not replace a file on Windows
-    if (std::rename(temp.c_str(), path.c_str()) != 0) {
+    // rename replaces an existing file on POSIX systems but not on Windows.
+    if (std::rename(temp.c_str(), path.c_str()) != 0 &&
+        (std::remove(path.c_str()) != 0 || std::rename(temp.c_str(), path.c_str()) != 0)) {
         std::remove(temp.c_str());
         Fail(path + ": cannot write");
     }

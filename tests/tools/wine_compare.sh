@@ -44,6 +44,9 @@ run_both() {
 }
 
 run_both default
+# Writing over an existing file works on Windows too.
+wine_exe "$win_render" pic.bmp wine-default.bmp >/dev/null || fail "Windows run over an existing file"
+cmp host-default.bmp wine-default.bmp || fail "frame differs after writing over the file"
 run_both steep --ticks 300 --wavelength 37 --amplitude 4000
 run_both wide --ticks 120 --wavelength 500 --amplitude -3000
 echo "PASS"
