@@ -13,9 +13,7 @@ std::wstring TestDirectory() {
     return dir.substr(0, dir.rfind(L'\\') + 1);
 }
 
-// Runs framework_app.exe with the given arguments; its exit code, or -1000 if it did
-// not end within 20 seconds.
-long RunApp(const std::wstring& args) {
+PROCESS_INFORMATION StartApp(const std::wstring& args) {
     const std::wstring exe = TestDirectory() + L"framework_app.exe";
     std::wstring commandLine = L"\"" + exe + L"\" " + args;
     STARTUPINFOW si{};
@@ -23,9 +21,17 @@ long RunApp(const std::wstring& args) {
     PROCESS_INFORMATION pi{};
     if (!::CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
                           nullptr, &si, &pi))
+        return PROCESS_INFORMATION{};
+    return pi;
+}
+
+// Waits for a process started by StartApp: its exit code, or -1000 if it did not end
+// within the time given (it is then ended).
+long Finish(PROCESS_INFORMATION pi, DWORD milliseconds = 20000) {
+    if (!pi.hProcess)
         return -2000;
     long code = -1000;
-    if (::WaitForSingleObject(pi.hProcess, 20000) == WAIT_OBJECT_0) {
+    if (::WaitForSingleObject(pi.hProcess, milliseconds) == WAIT_OBJECT_0) {
         DWORD exitCode = 0;
         ::GetExitCodeProcess(pi.hProcess, &exitCode);
         code = long(exitCode);
@@ -35,6 +41,20 @@ long RunApp(const std::wstring& args) {
     ::CloseHandle(pi.hThread);
     ::CloseHandle(pi.hProcess);
     return code;
+}
+
+long RunApp(const std::wstring& args) {
+    return Finish(StartApp(args));
+}
+
+void Pump(DWORD milliseconds) {
+    const DWORD start = ::GetTickCount();
+    MSG msg;
+    while (::GetTickCount() - start < milliseconds) {
+        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
+            ::DispatchMessageW(&msg);
+        ::Sleep(10);
+    }
 }
 
 } // namespace
@@ -76,4 +96,28 @@ TEST(FrameworkApp, ProfileReadCreatesTheSectionKey) {
     EXPECT_EQ(app.GetProfileInt(L"Config", L"Text", -3), UINT(-3));
     section.reset();
     ::RegDeleteTreeW(HKEY_CURRENT_USER, kCompany);
+}
+
+// A preview's situation: the main window is a child of another process's window. It
+// is painted, and destroying the parent ends the program with code 0. (Wine does not
+// show another process's child pixels to this process, so they are not compared.)
+TEST(FrameworkApp, ChildOfAnotherProcessPaintsAndEndsWithItsParent) {
+    HWND host = ::CreateWindowExW(0, L"STATIC", L"", WS_POPUP | WS_VISIBLE, 100, 100, 120, 80,
+                                  nullptr, nullptr, nullptr, nullptr);
+    ASSERT_NE(host, nullptr);
+    Pump(200);
+    PROCESS_INFORMATION pi = StartApp(L"child " + std::to_wstring(reinterpret_cast<INT_PTR>(host)));
+    HWND child = nullptr;
+    for (int i = 0; i < 200 && !child; ++i) {
+        Pump(50);
+        child = ::GetWindow(host, GW_CHILD);
+    }
+    EXPECT_NE(child, nullptr);
+    RECT rc{};
+    ::GetClientRect(child, &rc);
+    EXPECT_EQ(rc.right, 120);
+    EXPECT_EQ(rc.bottom, 80);
+    Pump(500);
+    ::DestroyWindow(host);
+    EXPECT_EQ(Finish(pi, 5000), 0); // 51 would mean it never painted
 }

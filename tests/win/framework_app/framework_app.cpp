@@ -1,14 +1,17 @@
 // Start-up and shut-down checks run from framework_app_test.cpp. The first argument
 // picks a scenario; the exit code tells the outcome.
+#include "framework/dc.h"
 #include "framework/dialog.h"
 #include "framework/win_app.h"
 #include "framework/wnd.h"
 
+#include <cwchar>
 #include <string>
 
 namespace {
 
 bool g_windowDeleted = false;
+bool g_painted = false;
 
 class CTestWnd : public CWnd {
   public:
@@ -49,6 +52,23 @@ class CClosingDlg : public CDialog {
     }
 };
 
+// A child of another process's window that paints itself, as a preview does.
+class CRedChild : public CWnd {
+  protected:
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override {
+        if (message == WM_PAINT) {
+            g_painted = true;
+            CPaintDC dc(this);
+            RECT rc;
+            GetClientRect(&rc);
+            dc.FillSolidRect(rc, RGB(255, 0, 0));
+            return 0;
+        }
+        return CWnd::WindowProc(message, wParam, lParam);
+    }
+    void PostNcDestroy() override { delete this; }
+};
+
 class CTestApp : public CWinApp {
   public:
     BOOL InitInstance() override {
@@ -61,6 +81,21 @@ class CTestApp : public CWinApp {
             return CheckArgs();
         if (mode == L"dialog")
             return RunDialog();
+        if (mode == L"child" && m_argc > 2) {
+            HWND parent = reinterpret_cast<HWND>(INT_PTR(std::wcstoll(m_argv[2], nullptr, 10)));
+            static const wchar_t kChildClass[] = L"RilloFrameworkAppChild";
+            CWnd::RegisterClass(kChildClass, 0, nullptr, nullptr, nullptr);
+            RECT rc{};
+            CWnd::FromHandle(parent)->GetClientRect(&rc);
+            auto* wnd = new CRedChild;
+            if (!wnd->CreateEx(0, kChildClass, L"", WS_CHILD | WS_VISIBLE, rc,
+                               CWnd::FromHandle(parent), 0)) {
+                delete wnd;
+                return FALSE;
+            }
+            m_pMainWnd = wnd;
+            return TRUE;
+        }
         if (mode == L"quit7" || mode == L"close") {
             static const wchar_t kClass[] = L"RilloFrameworkAppTest";
             CWnd::RegisterClass(kClass, 0, nullptr, nullptr, nullptr);
@@ -76,6 +111,8 @@ class CTestApp : public CWinApp {
     int ExitInstance() override {
         if (m_result)
             return m_result;
+        if (m_argc > 1 && std::wstring(m_argv[1]) == L"child" && !g_painted)
+            return 51;
         if (m_argc > 1 && std::wstring(m_argv[1]) == L"close")
             return m_pMainWnd == nullptr && g_windowDeleted ? CWinApp::ExitInstance() : 21;
         return CWinApp::ExitInstance();
