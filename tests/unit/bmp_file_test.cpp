@@ -40,6 +40,8 @@ std::vector<std::uint8_t> MakeFile(std::int32_t width, std::int32_t height, int 
         Put(f, 58, 0x0000FF00, 4);
         Put(f, 62, 0x000000FF, 4);
     }
+    if (bits < 24)
+        return f; // depths the reader refuses: the pixel bytes do not matter
     for (std::int32_t y = 0; y < rows; ++y)
         for (std::int32_t x = 0; x < width; ++x) {
             std::uint8_t* p = &f[offBits + y * stride + std::size_t(x) * (bits / 8)];
