@@ -1,0 +1,84 @@
+#include "app/saver_app.h"
+
+#include "app/mode_choice.h"
+#include "app/settings_store.h"
+#include "app/settings_text.h"
+#include "saver/saver_wnd.h"
+#include "saver/water_wnd.h"
+#include "ui/settings_dlg.h"
+
+// The window objects are made with new and delete themselves after their window's last
+// message. A window whose creation failed halfway has already deleted itself that way,
+// so a failed Create leaves the object alone and the process simply ends.
+
+CSaverApp* GetSaverApp() noexcept {
+    return dynamic_cast<CSaverApp*>(AfxGetApp());
+}
+
+void CSaverApp::LoadSettings() {
+    rillo::LoadSettings(m_strSettingsPath, m_nWavelength, m_nAmplitude);
+}
+
+void CSaverApp::SaveSettings(std::int32_t wavelength, std::int32_t amplitude) {
+    rillo::SaveSettings(m_strSettingsPath, wavelength, amplitude);
+}
+
+BOOL CSaverApp::InitInstance() {
+    m_strProductName = L"Rillo 2.0";
+    m_strShortName = L"rillo";
+    m_nWavelength = rillo::kDefaultWavelength;
+    m_nAmplitude = rillo::kDefaultAmplitude;
+
+    wchar_t dir[MAX_PATH] = L"";
+    const UINT n = ::GetWindowsDirectoryW(dir, MAX_PATH);
+    m_strWindowsDir.assign(dir, n < MAX_PATH ? n : 0);
+    m_strSettingsPath = m_strWindowsDir + L"\\" + m_strShortName + L"lst.txt";
+    // Every mode sees the stored values, the settings dialog included.
+    LoadSettings();
+
+    SetRegistryKey(L"Quorvane Inc.");
+
+    const rillo::ModeChoice choice = rillo::ChooseMode(m_argc, m_argv);
+    switch (choice.mode) {
+    case rillo::SaverMode::Settings:
+        RunSettingsDialog();
+        return FALSE;
+
+    case rillo::SaverMode::Preview: {
+        m_strMode = L"p";
+        // Window handles are 32-bit values, sign-extended on 64-bit systems.
+        const HWND parentHandle = reinterpret_cast<HWND>(INT_PTR(choice.previewParent));
+        // A handle that names no window has no pane to show in: end rather than make a
+        // top-level window in its place.
+        if (!::IsWindow(parentHandle))
+            return FALSE;
+        CWnd* parent = CWnd::FromHandle(parentHandle);
+        RECT rect{};
+        parent->GetClientRect(&rect);
+        auto* wnd = new CWaterWnd(TRUE);
+        if (!wnd->Create(0, WS_CHILD | WS_VISIBLE, rect, parent, 0, nullptr))
+            return FALSE; // nothing could ever end a message loop without a window
+        m_pMainWnd = wnd;
+        return TRUE;
+    }
+
+    case rillo::SaverMode::FullScreen: {
+        auto* wnd = new CSaverWnd;
+        if (!wnd->CreateFullScreen())
+            return FALSE;
+        m_pMainWnd = wnd;
+        return TRUE;
+    }
+
+    case rillo::SaverMode::EndAtOnce:
+        break;
+    }
+    return FALSE;
+}
+
+void CSaverApp::RunSettingsDialog() {
+    CSettingsDlg dlg;
+    m_pMainWnd = &dlg;
+    dlg.DoModal();
+    m_pMainWnd = nullptr;
+}
