@@ -1,0 +1,109 @@
+// The water window in the saver's own process: the preview pane's picture, and the
+// timer ticks that leave a preview untouched.
+#include "app/saver_app.h"
+#include "res/resource.h"
+#include "saver/water_wnd.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace {
+
+void Pump(DWORD milliseconds) {
+    const DWORD end = GetTickCount() + milliseconds;
+    do {
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+        Sleep(10);
+    } while (LONG(end - GetTickCount()) > 0);
+}
+
+// The pixels of a DC as 0x00RRGGBB, top row first.
+std::vector<DWORD> ReadPixels(HDC dc, int w, int h) {
+    HDC mem = CreateCompatibleDC(dc);
+    HBITMAP bmp = CreateCompatibleBitmap(dc, w, h);
+    HGDIOBJ old = SelectObject(mem, bmp);
+    BitBlt(mem, 0, 0, w, h, dc, 0, 0, SRCCOPY);
+    SelectObject(mem, old);
+    BITMAPINFO bi{};
+    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+    bi.bmiHeader.biWidth = w;
+    bi.bmiHeader.biHeight = -h;
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 32;
+    std::vector<DWORD> px(size_t(w) * size_t(h));
+    GetDIBits(mem, bmp, 0, UINT(h), px.data(), &bi, DIB_RGB_COLORS);
+    DeleteObject(bmp);
+    DeleteDC(mem);
+    for (DWORD& p : px)
+        p &= 0x00FFFFFF;
+    return px;
+}
+
+class WaterWindowPreview : public ::testing::TestWithParam<SIZE> {
+  protected:
+    void SetUp() override {
+        m_app.InitApplication(GetModuleHandleW(nullptr), L"rillo_win_tests.exe");
+        m_app.m_strMode = L"p";
+        m_app.m_nWavelength = 100;
+        m_app.m_nAmplitude = 100;
+        WNDCLASSW wc{};
+        wc.lpfnWndProc = DefWindowProcW;
+        wc.hInstance = GetModuleHandleW(nullptr);
+        wc.lpszClassName = L"RilloPreviewHost";
+        wc.hbrBackground = HBRUSH(GetStockObject(WHITE_BRUSH));
+        RegisterClassW(&wc);
+    }
+
+    CSaverApp m_app;
+};
+
+} // namespace
+
+TEST_P(WaterWindowPreview, PaneShowsThePictureTiledFromItsTopLeftCorner) {
+    const SIZE size = GetParam();
+    HWND host = CreateWindowExW(0, L"RilloPreviewHost", L"", WS_POPUP | WS_VISIBLE, 10, 10, size.cx,
+                                size.cy, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    ASSERT_NE(host, nullptr);
+    RECT client;
+    GetClientRect(host, &client);
+
+    auto* water = new CWaterWnd(TRUE); // deletes itself with its window
+    ASSERT_TRUE(
+        water->Create(0, WS_CHILD | WS_VISIBLE, client, CWnd::FromHandle(host), 0, nullptr));
+    HWND child = water->GetSafeHwnd();
+    Pump(300); // the paint, and a few ticks that must change nothing
+
+    HBITMAP tile = LoadBitmapW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDB_PREVIEW));
+    ASSERT_NE(tile, nullptr);
+    BITMAP bm{};
+    GetObjectW(tile, sizeof bm, &bm);
+    HDC screen = GetDC(nullptr);
+    HDC mem = CreateCompatibleDC(screen);
+    HGDIOBJ old = SelectObject(mem, tile);
+    const std::vector<DWORD> want = ReadPixels(mem, bm.bmWidth, bm.bmHeight);
+    SelectObject(mem, old);
+    DeleteDC(mem);
+    ReleaseDC(nullptr, screen);
+    DeleteObject(tile);
+
+    HDC dc = GetDC(child);
+    const std::vector<DWORD> got = ReadPixels(dc, size.cx, size.cy);
+    ReleaseDC(child, dc);
+    int wrong = 0;
+    for (int y = 0; y < size.cy; ++y)
+        for (int x = 0; x < size.cx; ++x)
+            wrong += got[size_t(y) * size_t(size.cx) + size_t(x)] !=
+                     want[size_t(y % bm.bmHeight) * size_t(bm.bmWidth) + size_t(x % bm.bmWidth)];
+    EXPECT_EQ(wrong, 0) << "of " << size.cx * size.cy << " pixels";
+
+    DestroyWindow(host); // takes the preview with it
+    EXPECT_FALSE(IsWindow(child));
+}
+
+INSTANTIATE_TEST_SUITE_P(Panes, WaterWindowPreview,
+                         ::testing::Values(SIZE{400, 300}, SIZE{100, 60}, SIZE{158, 116}));
