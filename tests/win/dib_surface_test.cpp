@@ -2,6 +2,7 @@
 
 #include "framework/unique_handle.h"
 #include "ripple/pixel_format.h"
+#include "win_test_util.h"
 
 #include <olectl.h>
 
@@ -16,12 +17,7 @@ using rillo::Pixel;
 
 // A top-down 32-bit DIB section holding the given pixels, row 0 the top line.
 rillo::UniqueBitmap MakeBitmap(int w, int h, const std::vector<Pixel>& topDown) {
-    BITMAPINFO bi{};
-    bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    bi.bmiHeader.biWidth = w;
-    bi.bmiHeader.biHeight = -h;
-    bi.bmiHeader.biPlanes = 1;
-    bi.bmiHeader.biBitCount = 32;
+    BITMAPINFO bi = rillo::test::TopDown32(w, h);
     void* bits = nullptr;
     rillo::UniqueBitmap bitmap(::CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &bits, nullptr, 0));
     if (bitmap)

@@ -1,4 +1,5 @@
 #include "framework/win_app.h"
+#include "win_test_util.h"
 
 #include <gtest/gtest.h>
 
@@ -45,16 +46,6 @@ long Finish(PROCESS_INFORMATION pi, DWORD milliseconds = 20000) {
 
 long RunApp(const std::wstring& args) {
     return Finish(StartApp(args));
-}
-
-void Pump(DWORD milliseconds) {
-    const DWORD start = ::GetTickCount();
-    MSG msg;
-    while (::GetTickCount() - start < milliseconds) {
-        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
-            ::DispatchMessageW(&msg);
-        ::Sleep(10);
-    }
 }
 
 } // namespace
@@ -105,11 +96,11 @@ TEST(FrameworkApp, ChildOfAnotherProcessPaintsAndEndsWithItsParent) {
     HWND host = ::CreateWindowExW(0, L"STATIC", L"", WS_POPUP | WS_VISIBLE, 100, 100, 120, 80,
                                   nullptr, nullptr, nullptr, nullptr);
     ASSERT_NE(host, nullptr);
-    Pump(200);
+    rillo::test::PumpMessages(200);
     PROCESS_INFORMATION pi = StartApp(L"child " + std::to_wstring(reinterpret_cast<INT_PTR>(host)));
     HWND child = nullptr;
     for (int i = 0; i < 200 && !child; ++i) {
-        Pump(50);
+        rillo::test::PumpMessages(50);
         child = ::GetWindow(host, GW_CHILD);
     }
     EXPECT_NE(child, nullptr);
@@ -117,7 +108,7 @@ TEST(FrameworkApp, ChildOfAnotherProcessPaintsAndEndsWithItsParent) {
     ::GetClientRect(child, &rc);
     EXPECT_EQ(rc.right, 120);
     EXPECT_EQ(rc.bottom, 80);
-    Pump(500);
+    rillo::test::PumpMessages(500);
     ::DestroyWindow(host);
     EXPECT_EQ(Finish(pi, 5000), 0); // 51 would mean it never painted
 }

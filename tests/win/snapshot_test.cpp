@@ -3,6 +3,7 @@
 #include "framework/wnd.h"
 #include "ripple/dib_surface.h"
 #include "ripple/pixel_format.h"
+#include "win_test_util.h"
 
 #include <olectl.h>
 
@@ -37,12 +38,7 @@ class CPatternWnd : public CWnd {
         if (message == WM_PAINT) {
             PAINTSTRUCT ps;
             HDC dc = ::BeginPaint(m_hWnd, &ps);
-            BITMAPINFO bi{};
-            bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-            bi.bmiHeader.biWidth = m_w;
-            bi.bmiHeader.biHeight = -m_h;
-            bi.bmiHeader.biPlanes = 1;
-            bi.bmiHeader.biBitCount = 32;
+            const BITMAPINFO bi = rillo::test::TopDown32(m_w, m_h);
             ::SetDIBitsToDevice(dc, 0, 0, DWORD(m_w), DWORD(m_h), 0, 0, 0, UINT(m_h),
                                 m_pixels.data(), &bi, DIB_RGB_COLORS);
             ::EndPaint(m_hWnd, &ps);
@@ -57,18 +53,6 @@ class CPatternWnd : public CWnd {
     int m_w, m_h;
     std::vector<Pixel> m_pixels;
 };
-
-void PumpMessages(DWORD milliseconds) {
-    const DWORD start = ::GetTickCount();
-    MSG msg;
-    while (::GetTickCount() - start < milliseconds) {
-        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            ::TranslateMessage(&msg);
-            ::DispatchMessageW(&msg);
-        }
-        ::Sleep(10);
-    }
-}
 
 std::vector<std::uint8_t> ReadFile(const std::wstring& path) {
     std::vector<std::uint8_t> bytes;
@@ -111,22 +95,6 @@ int CountExFiles() {
     return n;
 }
 
-// Rows of a screen-compatible bitmap, top-down 32-bit.
-std::vector<Pixel> Rows(HBITMAP bitmap, int w, int h) {
-    std::vector<Pixel> out(size_t(w) * size_t(h));
-    BITMAPINFO bi{};
-    bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    bi.bmiHeader.biWidth = w;
-    bi.bmiHeader.biHeight = -h;
-    bi.bmiHeader.biPlanes = 1;
-    bi.bmiHeader.biBitCount = 32;
-    rillo::UniqueWindowDc screen = rillo::GetUniqueDc(nullptr);
-    ::GetDIBits(screen.get(), bitmap, 0, UINT(h), out.data(), &bi, DIB_RGB_COLORS);
-    for (auto& p : out)
-        p &= 0xFFFFFF;
-    return out;
-}
-
 } // namespace
 
 TEST(Snapshot, PathIsInTheTemporaryDirectoryAndLeavesNoUniqueFile) {
@@ -167,7 +135,7 @@ TEST(Snapshot, ScreenGoesToTheFileAndComesBackUpsideDownIntoTheSurface) {
     ASSERT_TRUE(pattern.CreateEx(WS_EX_TOPMOST, kClass, L"", WS_POPUP | WS_VISIBLE, 0, 0, w, h,
                                  nullptr, nullptr));
     pattern.UpdateWindow();
-    PumpMessages(500);
+    rillo::test::PumpMessages(500);
 
     const std::wstring path = BuildSnapshotPath();
     ::DeleteFileW(path.c_str());
@@ -229,22 +197,18 @@ TEST(Snapshot, FlipTurnsRowsOverAndKeepsColumns) {
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x)
             rows.push_back(rillo::MakePixel(unsigned(x * 80), unsigned(y * 60), 9));
-    BITMAPINFO bi{};
-    bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    bi.bmiHeader.biWidth = w;
-    bi.bmiHeader.biHeight = -h;
-    bi.bmiHeader.biPlanes = 1;
-    bi.bmiHeader.biBitCount = 32;
+    BITMAPINFO bi = rillo::test::TopDown32(w, h);
     ASSERT_EQ(
         ::SetDIBits(screen.get(), original.get(), 0, UINT(h), rows.data(), &bi, DIB_RGB_COLORS), h);
 
     rillo::UniqueBitmap flipped = FlipBitmap(original.get());
     ASSERT_TRUE(flipped);
-    const auto out = Rows(flipped.get(), w, h);
+    const auto out = rillo::test::BitmapRows(flipped.get(), w, h);
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x)
             EXPECT_EQ(out[size_t(y * w + x)], rows[size_t((h - 1 - y) * w + x)]) << x << "," << y;
-    EXPECT_EQ(Rows(original.get(), w, h), rows); // the given bitmap is left as it was
+    EXPECT_EQ(rillo::test::BitmapRows(original.get(), w, h),
+              rows); // the given bitmap is left as it was
 
     EXPECT_FALSE(FlipBitmap(nullptr));
 }
@@ -263,7 +227,7 @@ TEST(Snapshot, UnreadableSnapshotGivesABlackScreenPicture) {
         ASSERT_TRUE(::GetObjectW(picture.get(), sizeof(bm), &bm));
         EXPECT_EQ(bm.bmWidth, ::GetSystemMetrics(SM_CXSCREEN));
         EXPECT_EQ(bm.bmHeight, ::GetSystemMetrics(SM_CYSCREEN));
-        const auto pixels = Rows(picture.get(), bm.bmWidth, bm.bmHeight);
+        const auto pixels = rillo::test::BitmapRows(picture.get(), bm.bmWidth, bm.bmHeight);
         size_t nonBlack = 0;
         for (Pixel p : pixels)
             nonBlack += p != 0;

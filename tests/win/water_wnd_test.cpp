@@ -3,46 +3,13 @@
 #include "app/saver_app.h"
 #include "res/resource.h"
 #include "saver/water_wnd.h"
+#include "win_test_util.h"
 
 #include <gtest/gtest.h>
 
 #include <vector>
 
 namespace {
-
-void Pump(DWORD milliseconds) {
-    const DWORD end = GetTickCount() + milliseconds;
-    do {
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageW(&msg);
-        }
-        Sleep(10);
-    } while (LONG(end - GetTickCount()) > 0);
-}
-
-// The pixels of a DC as 0x00RRGGBB, top row first.
-std::vector<DWORD> ReadPixels(HDC dc, int w, int h) {
-    HDC mem = CreateCompatibleDC(dc);
-    HBITMAP bmp = CreateCompatibleBitmap(dc, w, h);
-    HGDIOBJ old = SelectObject(mem, bmp);
-    BitBlt(mem, 0, 0, w, h, dc, 0, 0, SRCCOPY);
-    SelectObject(mem, old);
-    BITMAPINFO bi{};
-    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
-    bi.bmiHeader.biWidth = w;
-    bi.bmiHeader.biHeight = -h;
-    bi.bmiHeader.biPlanes = 1;
-    bi.bmiHeader.biBitCount = 32;
-    std::vector<DWORD> px(size_t(w) * size_t(h));
-    GetDIBits(mem, bmp, 0, UINT(h), px.data(), &bi, DIB_RGB_COLORS);
-    DeleteObject(bmp);
-    DeleteDC(mem);
-    for (DWORD& p : px)
-        p &= 0x00FFFFFF;
-    return px;
-}
 
 class WaterWindowPreview : public ::testing::TestWithParam<SIZE> {
   protected:
@@ -76,23 +43,17 @@ TEST_P(WaterWindowPreview, PaneShowsThePictureTiledFromItsTopLeftCorner) {
     ASSERT_TRUE(
         water->Create(0, WS_CHILD | WS_VISIBLE, client, CWnd::FromHandle(host), 0, nullptr));
     HWND child = water->GetSafeHwnd();
-    Pump(300); // the paint, and a few ticks that must change nothing
+    rillo::test::PumpMessages(300); // the paint, and a few ticks that must change nothing
 
     HBITMAP tile = LoadBitmapW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDB_PREVIEW));
     ASSERT_NE(tile, nullptr);
     BITMAP bm{};
     GetObjectW(tile, sizeof bm, &bm);
-    HDC screen = GetDC(nullptr);
-    HDC mem = CreateCompatibleDC(screen);
-    HGDIOBJ old = SelectObject(mem, tile);
-    const std::vector<DWORD> want = ReadPixels(mem, bm.bmWidth, bm.bmHeight);
-    SelectObject(mem, old);
-    DeleteDC(mem);
-    ReleaseDC(nullptr, screen);
+    const std::vector<rillo::Pixel> want = rillo::test::BitmapRows(tile, bm.bmWidth, bm.bmHeight);
     DeleteObject(tile);
 
     HDC dc = GetDC(child);
-    const std::vector<DWORD> got = ReadPixels(dc, size.cx, size.cy);
+    const std::vector<rillo::Pixel> got = rillo::test::DcRows(dc, size.cx, size.cy);
     ReleaseDC(child, dc);
     int wrong = 0;
     for (int y = 0; y < size.cy; ++y)
