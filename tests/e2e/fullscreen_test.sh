@@ -15,6 +15,8 @@ rm -f "$tmp/cTempPicture.bmp"
 
 show_desktop "$work/desktop.bmp"
 xdotool mousemove 300 200
+pointer=$(dirname "$0")/pointer_shown.py
+check "the pointer shows over the desktop" python3 "$pointer"
 spawn wine_run "$RILLO_SCR" /s
 saver=$last_pid
 sleep 2.5
@@ -46,6 +48,7 @@ size=$(stat -c %s "$tmp/cTempPicture.bmp" 2>/dev/null || echo 0)
 check "the snapshot file holds a $W x $H picture at 32 or 24 bits ($size bytes)" \
   test "$size" = $((54 + W * H * 4)) -o "$size" = $((54 + (W * 3 + 3) / 4 * 4 * H))
 
+check "the pointer is hidden over the saver" eval '! python3 "$pointer"'
 check "the saver still runs before any input" kill -0 "$saver"
 xdotool key space
 check "a key ends the saver within 2 s" wait_exit "$saver" 2

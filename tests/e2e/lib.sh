@@ -12,8 +12,11 @@ mkdir -p "$work"
 started=()
 failures=0
 
+# Ends everything the test started, Windows programs included: the prefix is the
+# test run's own, so whatever still runs in it is ours.
 cleanup() {
   for p in "${started[@]}"; do kill "$p" 2>/dev/null || true; done
+  wineserver -k 2>/dev/null || true
   wait 2>/dev/null || true
 }
 trap cleanup EXIT
@@ -40,9 +43,15 @@ temp_dir() {
 }
 settings_file() { echo "$(windows_dir)/rillolst.txt"; }
 
-# Starts a program in the background; its pid is in $last_pid.
+# Starts a program in the background; its pid is in $last_pid. A Windows program is
+# started through wine-run, which execs Wine, so the pid is the program's own.
 spawn() {
-  "$@" &
+  if [ "$1" = wine_run ]; then
+    shift
+    bash "$WINE_RUN" --prefix "$WINEPREFIX" "$@" &
+  else
+    "$@" &
+  fi
   last_pid=$!
   started+=("$last_pid")
 }
