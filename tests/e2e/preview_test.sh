@@ -19,4 +19,10 @@ for args in "/p" "/p 0x1234" "/p 0" "/p 12345678" "/p -7" "/p abc"; do
   check "'$args' ends at once without a window" \
     wine_run "$RILLO_DRIVER" preview-bad "$(winepath -w "$RILLO_SCR")" $args
 done
+# The settings are read before the mode is chosen, so even a preview that ends at
+# once has opened the settings file (seen in Wine's file trace).
+printf 'x\r\n90\r\n200' > "$(settings_file)"
+WINEDEBUG=+file wine_run "$RILLO_SCR" /p 0 2>"$work/trace.txt" || true
+check "a preview reads the settings file too" grep -q 'CreateFileW L".*rillolst.txt" GENERIC_READ' "$work/trace.txt"
+rm -f "$(settings_file)"
 finish
