@@ -21,27 +21,31 @@ RILLO_AVX2 inline __m256i Load(const void* p) {
 }
 
 // Shades sample pixels p by the horizontal slopes gx: each channel c - gx clamped
-// to 0..255, top byte 0. With |gx| clamped to 255 this is one saturating byte
-// subtract and one saturating byte add; lanes whose gx is within 255 of INT32_MIN
-// (where c - gx wraps in 32 bits) never get here.
+// to 0..255, top byte 0. gx saturated to 16 bits and then to an unsigned byte is
+// the darkening clamp(gx, 0, 255), -gx likewise the brightening; one saturating
+// byte subtract and one add apply them. The darkening of byte 3 is 255, which
+// clears it. Lanes whose gx is within 255 of INT32_MIN (where c - gx wraps in 32
+// bits) never get here.
 RILLO_AVX2 inline __m256i Shade(__m256i p, __m256i gx) {
-    const __m256i zero = _mm256_setzero_si256();
-    const __m256i max = _mm256_set1_epi32(255);
-    const __m256i down = _mm256_min_epi32(_mm256_max_epi32(gx, zero), max);
-    const __m256i up = _mm256_min_epi32(_mm256_max_epi32(_mm256_sub_epi32(zero, gx), zero), max);
-    // Byte 0 of each word into bytes 0..2, byte 3 zero.
-    const __m256i spread = _mm256_setr_epi8(0, 0, 0, -1, 4, 4, 4, -1, 8, 8, 8, -1, 12, 12, 12, -1,
-                                            0, 0, 0, -1, 4, 4, 4, -1, 8, 8, 8, -1, 12, 12, 12, -1);
-    const __m256i shaded = _mm256_adds_epu8(_mm256_subs_epu8(p, _mm256_shuffle_epi8(down, spread)),
-                                            _mm256_shuffle_epi8(up, spread));
-    return _mm256_and_si256(shaded, _mm256_set1_epi32(0x00FFFFFF));
+    // Per 128-bit half: words gx0..gx3 and four 0x7FFF, then bytes down0..3, four
+    // 255, up0..3, four 0.
+    const __m256i words = _mm256_packs_epi32(gx, _mm256_set1_epi32(0x7FFF));
+    const __m256i bytes =
+        _mm256_packus_epi16(words, _mm256_subs_epi16(_mm256_setzero_si256(), words));
+    const __m256i down = _mm256_setr_epi8(0, 0, 0, 4, 1, 1, 1, 4, 2, 2, 2, 4, 3, 3, 3, 4, 0, 0, 0,
+                                          4, 1, 1, 1, 4, 2, 2, 2, 4, 3, 3, 3, 4);
+    const __m256i up = _mm256_setr_epi8(8, 8, 8, 12, 9, 9, 9, 12, 10, 10, 10, 12, 11, 11, 11, 12, 8,
+                                        8, 8, 12, 9, 9, 9, 12, 10, 10, 10, 12, 11, 11, 11, 12);
+    return _mm256_adds_epu8(_mm256_subs_epu8(p, _mm256_shuffle_epi8(bytes, down)),
+                            _mm256_shuffle_epi8(bytes, up));
 }
 
-// Eight pixels from cell i on. Returns false, writing nothing, when a sample
-// falls outside the picture; the caller then goes cell by cell.
-RILLO_AVX2 inline bool RenderBlock(const std::int32_t* h, std::int32_t width, std::int32_t i,
+// Eight shaded pixels from cell i on, into *pOut. Returns false when a sample
+// falls outside the picture or a channel would wrap; the caller then goes cell by
+// cell.
+RILLO_AVX2 inline bool ShadedBlock(const std::int32_t* h, std::int32_t width, std::int32_t i,
                                    __m256i vi, __m256i lastIndex, const std::uint32_t* src,
-                                   std::uint32_t* dst) {
+                                   __m256i* pOut) {
     const __m256i hc = Load(h + i);
     const __m256i gx = _mm256_sub_epi32(hc, Load(h + i + 1));
     const __m256i gy = _mm256_sub_epi32(hc, Load(h + i + width));
@@ -64,13 +68,26 @@ RILLO_AVX2 inline bool RenderBlock(const std::int32_t* h, std::int32_t width, st
                                       std::int32_t(src[fi[2]]), std::int32_t(src[fi[3]]));
     const __m128i hi = _mm_setr_epi32(std::int32_t(src[fi[4]]), std::int32_t(src[fi[5]]),
                                       std::int32_t(src[fi[6]]), std::int32_t(src[fi[7]]));
-    const __m256i p = _mm256_inserti128_si256(_mm256_castsi128_si256(lo), hi, 1);
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + i), Shade(p, gx));
+    *pOut = Shade(_mm256_inserti128_si256(_mm256_castsi128_si256(lo), hi, 1), gx);
     return true;
 }
 
-RILLO_AVX2 inline void PropagateBlock(std::int32_t* w, const std::int32_t* r, std::int32_t width,
-                                      std::int32_t i, __m128i count) {
+// Eight pixels from cell i on, written to dst (cell by cell where the block cannot
+// be done at once).
+RILLO_AVX2 inline void RenderBlock(const std::int32_t* h, std::int32_t width, std::int32_t cells,
+                                   std::int32_t i, __m256i vi, __m256i lastIndex,
+                                   const std::uint32_t* src, std::uint32_t* dst) {
+    __m256i pixels;
+    if (ShadedBlock(h, width, i, vi, lastIndex, src, &pixels))
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + i), pixels);
+    else
+        for (std::int32_t j = i; j < i + 8; ++j)
+            RenderCell(h, width, cells, j, src, dst);
+}
+
+// The wave step of eight cells from i on, not yet stored.
+RILLO_AVX2 inline __m256i PropagatedBlock(const std::int32_t* w, const std::int32_t* r,
+                                          std::int32_t width, std::int32_t i, __m128i count) {
     const std::int32_t* up = r + (i - width);
     const std::int32_t* dn = r + (i + width);
     __m256i s = _mm256_add_epi32(Load(up - 1), Load(up));
@@ -79,8 +96,12 @@ RILLO_AVX2 inline void PropagateBlock(std::int32_t* w, const std::int32_t* r, st
     s = _mm256_add_epi32(s, _mm256_add_epi32(Load(dn - 1), Load(dn)));
     s = _mm256_add_epi32(s, Load(dn + 1));
     const __m256i d = _mm256_sub_epi32(_mm256_srai_epi32(s, 2), Load(w + i));
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(w + i),
-                        _mm256_sub_epi32(d, _mm256_sra_epi32(d, count)));
+    return _mm256_sub_epi32(d, _mm256_sra_epi32(d, count));
+}
+
+RILLO_AVX2 inline void PropagateBlock(std::int32_t* w, const std::int32_t* r, std::int32_t width,
+                                      std::int32_t i, __m128i count) {
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(w + i), PropagatedBlock(w, r, width, i, count));
 }
 
 // A hint to fetch the line holding base[index]. The address is formed as an
@@ -121,9 +142,7 @@ RILLO_AVX2 void RenderRowAvx2(const std::int32_t* h, std::int32_t width, std::in
     for (; k + 8 <= n; k += 8, vi = _mm256_add_epi32(vi, _mm256_set1_epi32(8))) {
         const std::int32_t i = i0 + k;
         PrefetchStep<false>(h, nullptr, nullptr, src, dst, i, k, width);
-        if (!RenderBlock(h, width, i, vi, lastIndex, src, dst))
-            for (std::int32_t j = i; j < i + 8; ++j)
-                RenderCell(h, width, cells, j, src, dst);
+        RenderBlock(h, width, cells, i, vi, lastIndex, src, dst);
     }
     for (; k < n; ++k)
         RenderCell(h, width, cells, i0 + k, src, dst);
@@ -144,23 +163,48 @@ RILLO_AVX2 void PropagateRowAvx2(std::int32_t* w, const std::int32_t* r, std::in
         PropagateCell(w, r, width, i0 + k, shift);
 }
 
-// Both passes over the same eight cells at once. Safe even when w is the height
-// map h: the block's pixels are done before its heights change, and later blocks
-// read only cells at or beyond the next block.
+// Both passes over the same eight cells at once, software-pipelined: the next
+// block is loaded and worked out before this one is stored. Loads that follow a
+// store to an address with the same low 12 bits wait for it, and the height maps,
+// source and destination all start at the same offset within a page; loading
+// ahead keeps the loads clear of the stores. Safe even when w is the height map h:
+// a block's pixels are done before its heights are stored, and the next block
+// reads only cells at or beyond its own start.
 RILLO_AVX2 void StepRowAvx2(const std::int32_t* h, std::int32_t* w, const std::int32_t* r,
                             std::int32_t width, std::int32_t cells, std::int32_t i0, std::int32_t n,
                             int shift, const std::uint32_t* src, std::uint32_t* dst) {
     const __m256i lastIndex = _mm256_set1_epi32(cells - 2);
     const __m128i count = _mm_cvtsi32_si128(shift);
+    const __m256i eight = _mm256_set1_epi32(8);
     __m256i vi = _mm256_add_epi32(_mm256_set1_epi32(i0), _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7));
     std::int32_t k = 0;
-    for (; k + 8 <= n; k += 8, vi = _mm256_add_epi32(vi, _mm256_set1_epi32(8))) {
-        const std::int32_t i = i0 + k;
-        PrefetchStep<true>(h, w, r, src, dst, i, k, width);
-        if (!RenderBlock(h, width, i, vi, lastIndex, src, dst))
-            for (std::int32_t j = i; j < i + 8; ++j)
-                RenderCell(h, width, cells, j, src, dst);
-        PropagateBlock(w, r, width, i, count);
+    if (n >= 8) {
+        __m256i pixels, wave = PropagatedBlock(w, r, width, i0, count);
+        bool bPixels = ShadedBlock(h, width, i0, vi, lastIndex, src, &pixels);
+        for (;; k += 8) {
+            const std::int32_t i = i0 + k;
+            const bool bLast = k + 16 > n;
+            __m256i nextPixels = pixels, nextWave = wave;
+            bool bNextPixels = false;
+            if (!bLast) {
+                PrefetchStep<true>(h, w, r, src, dst, i, k, width);
+                vi = _mm256_add_epi32(vi, eight);
+                bNextPixels = ShadedBlock(h, width, i + 8, vi, lastIndex, src, &nextPixels);
+                nextWave = PropagatedBlock(w, r, width, i + 8, count);
+            }
+            if (bPixels)
+                _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + i), pixels);
+            else
+                for (std::int32_t j = i; j < i + 8; ++j)
+                    RenderCell(h, width, cells, j, src, dst);
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(w + i), wave);
+            if (bLast)
+                break;
+            pixels = nextPixels;
+            wave = nextWave;
+            bPixels = bNextPixels;
+        }
+        k += 8;
     }
     for (; k < n; ++k) {
         RenderCell(h, width, cells, i0 + k, src, dst);

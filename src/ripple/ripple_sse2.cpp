@@ -22,23 +22,24 @@ inline __m128i Load(const void* p) {
     return _mm_loadu_si128(static_cast<const __m128i*>(p));
 }
 
-// Shades four sample pixels by their slopes gx: each channel c - gx in 32-bit
-// arithmetic, clamped to 0..255 exactly by the saturating packs, top byte 0.
+// Shades four sample pixels by their slopes gx: each channel c - gx clamped to
+// 0..255, top byte 0. gx saturated to 16 bits and then to an unsigned byte is the
+// darkening clamp(gx, 0, 255), -gx likewise the brightening; one saturating byte
+// subtract and one add apply them. Lanes whose gx is within 255 of INT32_MIN
+// (where c - gx wraps in 32 bits) never get here.
 inline __m128i Shade(__m128i p, __m128i gx) {
-    const __m128i zero = _mm_setzero_si128();
-    const __m128i byteMask = _mm_set1_epi32(0xFF);
-    const __m128i b = _mm_sub_epi32(_mm_and_si128(p, byteMask), gx);
-    const __m128i g = _mm_sub_epi32(_mm_and_si128(_mm_srli_epi32(p, 8), byteMask), gx);
-    const __m128i r = _mm_sub_epi32(_mm_and_si128(_mm_srli_epi32(p, 16), byteMask), gx);
-    // Bytes b0..b3 g0..g3 r0..r3 0 0 0 0, then interleaved into pixels.
-    const __m128i v = _mm_packus_epi16(_mm_packs_epi32(b, g), _mm_packs_epi32(r, zero));
-    const __m128i bg = _mm_unpacklo_epi8(v, _mm_srli_si128(v, 4));
-    const __m128i r0 = _mm_unpacklo_epi8(_mm_srli_si128(v, 8), zero);
-    return _mm_unpacklo_epi16(bg, r0);
+    const __m128i words = _mm_packs_epi32(gx, gx);
+    // Bytes down0..3 twice, then up0..3 twice.
+    const __m128i bytes = _mm_packus_epi16(words, _mm_subs_epi16(_mm_setzero_si128(), words));
+    const __m128i down = _mm_unpacklo_epi8(bytes, bytes);
+    const __m128i up = _mm_unpackhi_epi8(bytes, bytes);
+    const __m128i shaded =
+        _mm_adds_epu8(_mm_subs_epu8(p, _mm_unpacklo_epi16(down, down)), _mm_unpacklo_epi16(up, up));
+    return _mm_and_si128(shaded, _mm_set1_epi32(0x00FFFFFF));
 }
 
 // Four pixels from cell i on. Returns false, writing nothing, when a sample falls
-// outside the picture; the caller then goes cell by cell.
+// outside the picture or a channel would wrap; the caller then goes cell by cell.
 inline bool RenderBlock(const std::int32_t* h, std::int32_t width, std::int32_t i, __m128i vi,
                         __m128i limit, const std::uint32_t* src, std::uint32_t* dst) {
     const __m128i hc = Load(h + i);
@@ -50,7 +51,8 @@ inline bool RenderBlock(const std::int32_t* h, std::int32_t width, std::int32_t 
     // (f - 1) < (cells - 1) unsigned, as a signed compare of sign-flipped values.
     const __m128i biased =
         _mm_xor_si128(_mm_sub_epi32(f, _mm_set1_epi32(1)), _mm_set1_epi32(INT32_MIN));
-    if (_mm_movemask_epi8(_mm_cmplt_epi32(biased, limit)) != 0xFFFF)
+    const __m128i wraps = _mm_cmplt_epi32(gx, _mm_set1_epi32(INT32_MIN + 256));
+    if (_mm_movemask_epi8(_mm_andnot_si128(wraps, _mm_cmplt_epi32(biased, limit))) != 0xFFFF)
         return false;
     alignas(16) std::int32_t fi[4];
     _mm_store_si128(reinterpret_cast<__m128i*>(fi), f);
