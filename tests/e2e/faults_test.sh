@@ -84,6 +84,9 @@ full_screen_run() {
   fi
 }
 
+section() { echo "-- $1 (at $SECONDS s)"; }
+
+section "settings file held open"
 # --- The settings file held open, without sharing, by another program.
 printf 'held \xe9\xff line\r\n90\r\n200' >"$file"
 cp "$file" "$work/before"
@@ -111,8 +114,13 @@ check "a file held open at start gives the defaults; Save then ends the dialog" 
   dialog "/c" readouts=100,100 click=1015 exits
 check "... and leaves the file as it was" unchanged
 wait_exit "$holder" 10 || true
-check "once released, the file reads as before" dialog "/c" readouts=90,200 click=1009 exits
+check "once released, the file reads as before, and Save works again" \
+  dialog "/c" readouts=90,200 key=1018,next readouts=90,220 click=1015 exits
+check "... keeping the first line" holds "$file" 'held \xe9\xff line\r\n90\r\n220'
+leftovers() { ! compgen -G "$file.*" >/dev/null; }
+check "... and no temporary file is left beside it" leftovers
 
+section "settings file of random bytes"
 # --- A settings file of 1 MiB of random bytes (the same bytes every run). Files over
 # 64 KiB are never rewritten: Save leaves it byte-identical.
 head -c 1048576 /dev/zero |
@@ -128,6 +136,7 @@ check "... and the file is byte for byte what it was" unchanged
 full_screen_run "1 MiB of random bytes"
 check "... which is still byte for byte what it was" unchanged
 
+section "settings file of line feeds"
 # --- A settings file of line feeds only: no CR LF, so no values and an empty first
 # line. The defaults show, and Save makes it a proper file: "\r\n" W "\r\n" A.
 printf '\n%.0s' $(seq 200) >"$file"
@@ -137,6 +146,7 @@ check "... and writes a proper settings file with an empty first line" holds "$f
 printf '\n%.0s' $(seq 200) >"$file"
 full_screen_run "200 line feeds"
 
+section "unwritable temporary directory"
 # --- A temporary directory that cannot be written. As root, Unix permissions stop
 # nothing: take a directory that does not exist, and a path through a regular file.
 # The snapshot cannot be written or read back; the saver runs on whatever picture it
@@ -154,6 +164,7 @@ check "... nothing was written at the root of drive C:" \
 check "... nor in the usual temporary directory" test ! -e "$usual_tmp/cTempPicture.bmp"
 if [ -n "$saved_temp" ]; then set_temp "${saved_temp#*|}"; fi
 
+section "input bursts"
 # --- A burst of a thousand input messages, all queued before the saver looks at any
 # (its thread is held still meanwhile): one clean exit.
 rm -f "$file"
@@ -188,6 +199,7 @@ wait_exit "$burst" 20 || true
 xdo_time=$((($(date +%s%N) - start) / 1000000))
 echo "xdotool sent its 1000 events in $xdo_time ms"
 
+section "preview host destroyed"
 # --- The preview pane destroyed while the water runs: the saver is gone within a
 # second (the driver destroys its host after a short run and checks this), also while
 # it ticks as fast as it can.
@@ -195,4 +207,6 @@ check "the preview host destroyed mid-run: the saver ends within 1 s with code 0
   wine_run "$RILLO_DRIVER" preview "$scr" 200 150
 check "... and so it does at a 1 ms tick" \
   env RILLO_TEST_TICK_MS=1 bash "$WINE_RUN" --prefix "$WINEPREFIX" "$RILLO_DRIVER" preview "$scr" 200 150
+check "no settings file was left beside the real one" leftovers
+section "done"
 finish

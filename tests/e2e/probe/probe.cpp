@@ -6,9 +6,11 @@
 //   probe burst CLASS N              post N input messages to the window of that class
 //                                    while its thread is suspended: mouse moves to ever
 //                                    new places and key presses, alternately
-//   probe watch CLASS SECONDS MS     count the ticks of the window of that class (a hook
+//   probe watch CLASS SECONDS MS [TICKS]
+//                                    count the ticks of the window of that class (a hook
 //                                    DLL beside the probe counts its WM_TIMER messages)
-//                                    and print a sample every MS milliseconds:
+//                                    for SECONDS, or until TICKS ticks have passed, and
+//                                    print a sample every MS milliseconds:
 //                                    "sample MS TICKS GDI GUIGDI USER PRIVATEKB HANDLES"
 //                                    GDI is counted in the process's GDI handle table,
 //                                    GUIGDI is what GetGuiResources says
@@ -116,7 +118,7 @@ long CountGdiHandles(HANDLE process) {
     return live;
 }
 
-int Watch(const wchar_t* cls, int seconds, int interval) {
+int Watch(const wchar_t* cls, int seconds, int interval, long enough) {
     HWND hwnd = WaitWindow(cls, 20000);
     if (!hwnd) {
         std::printf("FAIL: no window of class %ls\n", cls);
@@ -164,7 +166,8 @@ int Watch(const wchar_t* cls, int seconds, int interval) {
                     GetGuiResources(process, GR_USEROBJECTS), DWORD(memory.PrivateUsage / 1024),
                     handles);
         std::fflush(stdout);
-        if (GetTickCount() - start >= DWORD(seconds) * 1000)
+        if (GetTickCount() - start >= DWORD(seconds) * 1000 ||
+            (ticks && enough > 0 && *ticks >= enough))
             break;
         if (WaitForSingleObject(process, DWORD(interval)) == WAIT_OBJECT_0) {
             ended = true;
@@ -186,8 +189,8 @@ int wmain(int argc, wchar_t** argv) {
         return Hold(argv[2], _wtoi(argv[3]), argv[4]);
     if (cmd == L"burst" && argc == 4)
         return Burst(argv[2], _wtoi(argv[3]));
-    if (cmd == L"watch" && argc == 5)
-        return Watch(argv[2], _wtoi(argv[3]), _wtoi(argv[4]));
+    if (cmd == L"watch" && (argc == 5 || argc == 6))
+        return Watch(argv[2], _wtoi(argv[3]), _wtoi(argv[4]), argc == 6 ? _wtol(argv[5]) : 0);
     std::fprintf(stderr, "usage: probe hold|burst|watch ...\n");
     return 2;
 }
