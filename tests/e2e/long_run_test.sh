@@ -21,8 +21,10 @@ xdotool mousemove 500 400
 RILLO_TEST_TICK_MS=1 spawn wine_run "$RILLO_SCR" /s
 saver=$last_pid
 
-# The probe counts the ticks and the GDI handle table from outside the saver; the
-# memory of the Unix process that runs it is read here, at the same pace.
+# The probe counts the ticks and the GDI handle table from outside the saver. Wine's
+# GetGuiResources always answers 0, and it gives no private bytes or handle count of
+# another process: the memory is read here instead, from the Unix process that runs
+# the saver, at the same pace.
 spawn wine_run "$RILLO_PROBE" watch RilloWater 200 5000 "$want_ticks" >"$work/watch.log"
 watcher=$last_pid
 unix_pid=""
