@@ -146,6 +146,16 @@ check "... and writes a proper settings file with an empty first line" holds "$f
 printf '\n%.0s' $(seq 200) >"$file"
 full_screen_run "200 line feeds"
 
+# --- The largest and smallest numbers a settings file can hold, and numbers past
+# them: the saver rains with them at a 1 ms tick, keeps answering, and ends on a key.
+for values in '2147483647\r\n-2147483648' '-2147483648\r\n2147483647' \
+  '99999999999999999999\r\n-99999999999999999999'; do
+  printf "extreme\r\n$values" >"$file"
+  export RILLO_TEST_TICK_MS=1
+  full_screen_run "wavelength and amplitude ${values//'\r\n'/ and } at a 1 ms tick"
+  unset RILLO_TEST_TICK_MS
+done
+
 section "unwritable temporary directory"
 # --- A temporary directory that cannot be written. As root, Unix permissions stop
 # nothing: take a directory that does not exist, and a path through a regular file.
@@ -163,6 +173,20 @@ check "... nothing was written at the root of drive C:" \
   test ! -e "$WINEPREFIX/drive_c/cTempPicture.bmp"
 check "... nor in the usual temporary directory" test ! -e "$usual_tmp/cTempPicture.bmp"
 if [ -n "$saved_temp" ]; then set_temp "${saved_temp#*|}"; fi
+
+# The snapshot file itself held open by another program: it can be neither written
+# nor read back. The saver still runs, and the file is left as it was.
+printf 'an earlier snapshot' >"$usual_tmp/cTempPicture.bmp"
+cp "$usual_tmp/cTempPicture.bmp" "$work/snapshot-before"
+rm -f "$work/held"
+spawn probe hold "$(win "$usual_tmp/cTempPicture.bmp")" 6 "$(win "$work/held")"
+holder=$last_pid
+wait_file "$work/held" 20 || true
+full_screen_run "the snapshot file held open by another program"
+wait_exit "$holder" 10 || true
+check "... and the snapshot file is left as it was" \
+  cmp -s "$usual_tmp/cTempPicture.bmp" "$work/snapshot-before"
+rm -f "$usual_tmp/cTempPicture.bmp"
 
 section "input bursts"
 # --- A burst of a thousand input messages, all queued before the saver looks at any
