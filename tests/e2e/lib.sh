@@ -36,10 +36,15 @@ wine_run() { bash "$WINE_RUN" --prefix "$WINEPREFIX" "$@"; }
 
 # Unix paths of the saver's Windows directory and temporary directory.
 windows_dir() { echo "$WINEPREFIX/drive_c/windows"; }
+# Wine's cmd now and then prints nothing on a busy machine: ask again.
 temp_dir() {
-  local t
-  t=$(wine_run cmd /c echo %TEMP% 2>/dev/null | tr -d '\r')
-  winepath -u "$t" 2>/dev/null
+  local t="" try
+  for try in 1 2 3; do
+    t=$(wine_run cmd /c echo %TEMP% 2>/dev/null | tr -d '\r') || true
+    [ -n "$t" ] && break
+    sleep 1
+  done
+  [ -n "$t" ] && winepath -u "$t" 2>/dev/null
 }
 settings_file() { echo "$(windows_dir)/rillolst.txt"; }
 
