@@ -162,11 +162,7 @@ section "unwritable temporary directory"
 # nothing: take a directory that does not exist, and a path through a regular file.
 # The snapshot cannot be written or read back; the saver runs on whatever picture it
 # has and still ends on input. Nothing lands at the root of drive C: instead.
-usual_tmp=""
-for _ in 1 2 3; do
-  usual_tmp=$(temp_dir) && [ -n "$usual_tmp" ] && break
-  sleep 1
-done
+usual_tmp=$(temp_dir) || true
 check "the usual temporary directory is known ($usual_tmp)" test -d "$usual_tmp"
 [ -n "$usual_tmp" ] || usual_tmp=$work/unknown-temp
 rm -f "$WINEPREFIX/drive_c/cTempPicture.bmp" "$usual_tmp/cTempPicture.bmp"
