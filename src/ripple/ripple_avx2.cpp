@@ -16,7 +16,7 @@ namespace rillo {
 
 namespace {
 
-RILLO_AVX2 inline __m256i Load(const void* p) {
+RILLO_AVX2_INLINE __m256i Load(const void* p) {
     return _mm256_loadu_si256(static_cast<const __m256i*>(p));
 }
 
@@ -26,7 +26,7 @@ RILLO_AVX2 inline __m256i Load(const void* p) {
 // byte subtract and one add apply them. The darkening of byte 3 is 255, which
 // clears it. Lanes whose gx is within 255 of INT32_MIN (where c - gx wraps in 32
 // bits) never get here.
-RILLO_AVX2 inline __m256i Shade(__m256i p, __m256i gx) {
+RILLO_AVX2_INLINE __m256i Shade(__m256i p, __m256i gx) {
     // Per 128-bit half: words gx0..gx3 and four 0x7FFF, then bytes down0..3, four
     // 255, up0..3, four 0.
     const __m256i words = _mm256_packs_epi32(gx, _mm256_set1_epi32(0x7FFF));
@@ -43,7 +43,7 @@ RILLO_AVX2 inline __m256i Shade(__m256i p, __m256i gx) {
 // Eight shaded pixels from cell i on, into *pOut. Returns false when a sample
 // falls outside the picture or a channel would wrap; the caller then goes cell by
 // cell.
-RILLO_AVX2 inline bool ShadedBlock(const std::int32_t* h, std::int32_t width, std::int32_t i,
+RILLO_AVX2_INLINE bool ShadedBlock(const std::int32_t* h, std::int32_t width, std::int32_t i,
                                    __m256i vi, __m256i lastIndex, const std::uint32_t* src,
                                    __m256i* pOut) {
     const __m256i hc = Load(h + i);
@@ -74,7 +74,7 @@ RILLO_AVX2 inline bool ShadedBlock(const std::int32_t* h, std::int32_t width, st
 
 // Eight pixels from cell i on, written to dst (cell by cell where the block cannot
 // be done at once).
-RILLO_AVX2 inline void RenderBlock(const std::int32_t* h, std::int32_t width, std::int32_t cells,
+RILLO_AVX2_INLINE void RenderBlock(const std::int32_t* h, std::int32_t width, std::int32_t cells,
                                    std::int32_t i, __m256i vi, __m256i lastIndex,
                                    const std::uint32_t* src, std::uint32_t* dst) {
     __m256i pixels;
@@ -86,7 +86,7 @@ RILLO_AVX2 inline void RenderBlock(const std::int32_t* h, std::int32_t width, st
 }
 
 // The wave step of eight cells from i on, not yet stored.
-RILLO_AVX2 inline __m256i PropagatedBlock(const std::int32_t* w, const std::int32_t* r,
+RILLO_AVX2_INLINE __m256i PropagatedBlock(const std::int32_t* w, const std::int32_t* r,
                                           std::int32_t width, std::int32_t i, __m128i count) {
     const std::int32_t* up = r + (i - width);
     const std::int32_t* dn = r + (i + width);
@@ -99,7 +99,7 @@ RILLO_AVX2 inline __m256i PropagatedBlock(const std::int32_t* w, const std::int3
     return _mm256_sub_epi32(d, _mm256_sra_epi32(d, count));
 }
 
-RILLO_AVX2 inline void PropagateBlock(std::int32_t* w, const std::int32_t* r, std::int32_t width,
+RILLO_AVX2_INLINE void PropagateBlock(std::int32_t* w, const std::int32_t* r, std::int32_t width,
                                       std::int32_t i, __m128i count) {
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(w + i), PropagatedBlock(w, r, width, i, count));
 }
@@ -163,6 +163,19 @@ RILLO_AVX2 void PropagateRowAvx2(std::int32_t* w, const std::int32_t* r, std::in
         PropagateCell(w, r, width, i0 + k, shift);
 }
 
+// Stores a block's pixels (or renders it cell by cell when they could not be
+// worked out at once) and then its heights.
+RILLO_AVX2_INLINE void StoreBlock(const std::int32_t* h, std::int32_t* w, std::int32_t width,
+                                  std::int32_t cells, std::int32_t i, bool bPixels, __m256i pixels,
+                                  __m256i wave, const std::uint32_t* src, std::uint32_t* dst) {
+    if (bPixels)
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + i), pixels);
+    else
+        for (std::int32_t j = i; j < i + 8; ++j)
+            RenderCell(h, width, cells, j, src, dst);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(w + i), wave);
+}
+
 // Both passes over the same eight cells at once, software-pipelined: the next
 // block is loaded and worked out before this one is stored. Loads that follow a
 // store to an address with the same low 12 bits wait for it, and the height maps,
@@ -181,29 +194,19 @@ RILLO_AVX2 void StepRowAvx2(const std::int32_t* h, std::int32_t* w, const std::i
     if (n >= 8) {
         __m256i pixels, wave = PropagatedBlock(w, r, width, i0, count);
         bool bPixels = ShadedBlock(h, width, i0, vi, lastIndex, src, &pixels);
-        for (;; k += 8) {
+        for (; k + 16 <= n; k += 8) {
             const std::int32_t i = i0 + k;
-            const bool bLast = k + 16 > n;
-            __m256i nextPixels = pixels, nextWave = wave;
-            bool bNextPixels = false;
-            if (!bLast) {
-                PrefetchStep<true>(h, w, r, src, dst, i, k, width);
-                vi = _mm256_add_epi32(vi, eight);
-                bNextPixels = ShadedBlock(h, width, i + 8, vi, lastIndex, src, &nextPixels);
-                nextWave = PropagatedBlock(w, r, width, i + 8, count);
-            }
-            if (bPixels)
-                _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + i), pixels);
-            else
-                for (std::int32_t j = i; j < i + 8; ++j)
-                    RenderCell(h, width, cells, j, src, dst);
-            _mm256_storeu_si256(reinterpret_cast<__m256i*>(w + i), wave);
-            if (bLast)
-                break;
+            PrefetchStep<true>(h, w, r, src, dst, i, k, width);
+            vi = _mm256_add_epi32(vi, eight);
+            __m256i nextPixels;
+            const bool bNextPixels = ShadedBlock(h, width, i + 8, vi, lastIndex, src, &nextPixels);
+            const __m256i nextWave = PropagatedBlock(w, r, width, i + 8, count);
+            StoreBlock(h, w, width, cells, i, bPixels, pixels, wave, src, dst);
             pixels = nextPixels;
             wave = nextWave;
             bPixels = bNextPixels;
         }
+        StoreBlock(h, w, width, cells, i0 + k, bPixels, pixels, wave, src, dst);
         k += 8;
     }
     for (; k < n; ++k) {
