@@ -38,27 +38,56 @@ inline __m128i Shade(__m128i p, __m128i gx) {
     return _mm_and_si128(shaded, _mm_set1_epi32(0x00FFFFFF));
 }
 
+// The four source pixels at indices f, all inside the picture.
+inline __m128i Sample(const std::uint32_t* src, __m128i f) {
+#if defined(__x86_64__)
+    // Two indices per 64-bit move spare the trip through memory.
+    const auto lo = std::uint64_t(_mm_cvtsi128_si64(f));
+    const auto hi = std::uint64_t(_mm_cvtsi128_si64(_mm_unpackhi_epi64(f, f)));
+    const __m128i p01 = _mm_unpacklo_epi32(_mm_cvtsi32_si128(std::int32_t(src[std::uint32_t(lo)])),
+                                           _mm_cvtsi32_si128(std::int32_t(src[lo >> 32])));
+    const __m128i p23 = _mm_unpacklo_epi32(_mm_cvtsi32_si128(std::int32_t(src[std::uint32_t(hi)])),
+                                           _mm_cvtsi32_si128(std::int32_t(src[hi >> 32])));
+    return _mm_unpacklo_epi64(p01, p23);
+#else
+    alignas(16) std::int32_t fi[4];
+    _mm_store_si128(reinterpret_cast<__m128i*>(fi), f);
+    return _mm_setr_epi32(std::int32_t(src[fi[0]]), std::int32_t(src[fi[1]]),
+                          std::int32_t(src[fi[2]]), std::int32_t(src[fi[3]]));
+#endif
+}
+
 // Four pixels from cell i on. Returns false, writing nothing, when a sample falls
 // outside the picture or a channel would wrap; the caller then goes cell by cell.
+// kNarrow: width < 2^15, so (gy >> 3) * width is one multiply-add of 16-bit halves
+// wherever gy >> 3 fits 16 bits; lanes where it does not go cell by cell too.
+template <bool kNarrow>
 inline bool RenderBlock(const std::int32_t* h, std::int32_t width, std::int32_t i, __m128i vi,
                         __m128i limit, const std::uint32_t* src, std::uint32_t* dst) {
     const __m128i hc = Load(h + i);
     const __m128i gx = _mm_sub_epi32(hc, Load(h + i + 1));
     const __m128i gy = _mm_sub_epi32(hc, Load(h + i + width));
-    const __m128i f =
-        _mm_add_epi32(_mm_add_epi32(vi, MulLo(_mm_srai_epi32(gy, 3), _mm_set1_epi32(width))),
-                      _mm_srai_epi32(gx, 3));
+    const __m128i dy = _mm_srai_epi32(gy, 3);
+    __m128i ok;
+    __m128i f;
+    if (kNarrow) {
+        // gy >> 3 fits 16 bits when gy >> 18 is 0 or -1.
+        const __m128i top = _mm_srai_epi32(gy, 18);
+        ok = _mm_cmpeq_epi32(top, _mm_srai_epi32(top, 31));
+        f = _mm_madd_epi16(dy, _mm_set1_epi32(width));
+    } else {
+        ok = _mm_set1_epi32(-1);
+        f = MulLo(dy, _mm_set1_epi32(width));
+    }
+    f = _mm_add_epi32(_mm_add_epi32(vi, f), _mm_srai_epi32(gx, 3));
     // (f - 1) < (cells - 1) unsigned, as a signed compare of sign-flipped values.
     const __m128i biased =
         _mm_xor_si128(_mm_sub_epi32(f, _mm_set1_epi32(1)), _mm_set1_epi32(INT32_MIN));
     const __m128i wraps = _mm_cmplt_epi32(gx, _mm_set1_epi32(INT32_MIN + 256));
-    if (_mm_movemask_epi8(_mm_andnot_si128(wraps, _mm_cmplt_epi32(biased, limit))) != 0xFFFF)
+    ok = _mm_and_si128(ok, _mm_andnot_si128(wraps, _mm_cmplt_epi32(biased, limit)));
+    if (_mm_movemask_epi8(ok) != 0xFFFF)
         return false;
-    alignas(16) std::int32_t fi[4];
-    _mm_store_si128(reinterpret_cast<__m128i*>(fi), f);
-    const __m128i p = _mm_setr_epi32(std::int32_t(src[fi[0]]), std::int32_t(src[fi[1]]),
-                                     std::int32_t(src[fi[2]]), std::int32_t(src[fi[3]]));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i), Shade(p, gx));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i), Shade(Sample(src, f), gx));
     return true;
 }
 
@@ -110,15 +139,16 @@ __m128i SampleLimit(std::int32_t cells) {
     return _mm_set1_epi32(std::int32_t(std::uint32_t(cells - 1) ^ 0x80000000u));
 }
 
-void RenderRowSse2(const std::int32_t* h, std::int32_t width, std::int32_t cells, std::int32_t i0,
-                   std::int32_t n, const std::uint32_t* src, std::uint32_t* dst) {
+template <bool kNarrow>
+void RenderRow(const std::int32_t* h, std::int32_t width, std::int32_t cells, std::int32_t i0,
+               std::int32_t n, const std::uint32_t* src, std::uint32_t* dst) {
     const __m128i limit = SampleLimit(cells);
     __m128i vi = _mm_setr_epi32(i0, i0 + 1, i0 + 2, i0 + 3);
     std::int32_t k = 0;
     for (; k + 4 <= n; k += 4, vi = _mm_add_epi32(vi, _mm_set1_epi32(4))) {
         const std::int32_t i = i0 + k;
         PrefetchStep(h, nullptr, nullptr, src, dst, i, k, width);
-        if (!RenderBlock(h, width, i, vi, limit, src, dst))
+        if (!RenderBlock<kNarrow>(h, width, i, vi, limit, src, dst))
             for (std::int32_t j = i; j < i + 4; ++j)
                 RenderCell(h, width, cells, j, src, dst);
     }
@@ -139,9 +169,10 @@ void PropagateRowSse2(std::int32_t* w, const std::int32_t* r, std::int32_t width
 // Both passes over the same four cells at once. Safe even when w is the height
 // map h: the block's pixels are done before its heights change, and later blocks
 // read only cells at or beyond the next block.
-void StepRowSse2(const std::int32_t* h, std::int32_t* w, const std::int32_t* r, std::int32_t width,
-                 std::int32_t cells, std::int32_t i0, std::int32_t n, int shift,
-                 const std::uint32_t* src, std::uint32_t* dst) {
+template <bool kNarrow>
+void StepRow(const std::int32_t* h, std::int32_t* w, const std::int32_t* r, std::int32_t width,
+             std::int32_t cells, std::int32_t i0, std::int32_t n, int shift,
+             const std::uint32_t* src, std::uint32_t* dst) {
     const __m128i limit = SampleLimit(cells);
     const __m128i count = _mm_cvtsi32_si128(shift);
     __m128i vi = _mm_setr_epi32(i0, i0 + 1, i0 + 2, i0 + 3);
@@ -149,7 +180,7 @@ void StepRowSse2(const std::int32_t* h, std::int32_t* w, const std::int32_t* r, 
     for (; k + 4 <= n; k += 4, vi = _mm_add_epi32(vi, _mm_set1_epi32(4))) {
         const std::int32_t i = i0 + k;
         PrefetchStep(h, w, r, src, dst, i, k, width);
-        if (!RenderBlock(h, width, i, vi, limit, src, dst))
+        if (!RenderBlock<kNarrow>(h, width, i, vi, limit, src, dst))
             for (std::int32_t j = i; j < i + 4; ++j)
                 RenderCell(h, width, cells, j, src, dst);
         PropagateBlock(w, r, width, i, count);
@@ -158,6 +189,23 @@ void StepRowSse2(const std::int32_t* h, std::int32_t* w, const std::int32_t* r, 
         RenderCell(h, width, cells, i0 + k, src, dst);
         PropagateCell(w, r, width, i0 + k, shift);
     }
+}
+
+void RenderRowSse2(const std::int32_t* h, std::int32_t width, std::int32_t cells, std::int32_t i0,
+                   std::int32_t n, const std::uint32_t* src, std::uint32_t* dst) {
+    if (width < 0x8000)
+        RenderRow<true>(h, width, cells, i0, n, src, dst);
+    else
+        RenderRow<false>(h, width, cells, i0, n, src, dst);
+}
+
+void StepRowSse2(const std::int32_t* h, std::int32_t* w, const std::int32_t* r, std::int32_t width,
+                 std::int32_t cells, std::int32_t i0, std::int32_t n, int shift,
+                 const std::uint32_t* src, std::uint32_t* dst) {
+    if (width < 0x8000)
+        StepRow<true>(h, w, r, width, cells, i0, n, shift, src, dst);
+    else
+        StepRow<false>(h, w, r, width, cells, i0, n, shift, src, dst);
 }
 
 const RippleKernels kSse2Kernels = {"sse2", RenderRowSse2, PropagateRowSse2, StepRowSse2};

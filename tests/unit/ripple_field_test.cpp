@@ -451,6 +451,52 @@ TEST_P(RippleKernelTest, CellByCellBlocksAnywhereInARowMatchTheReference) {
     }
 }
 
+TEST_P(RippleKernelTest, RowStepsBeyondSixteenBitsLeaveThePixel) {
+    // gy >> 3 = 65536 * m + d: the sample lies m * 65536 rows away, outside the
+    // picture, though its low 16 bits alone would point at a row nearby.
+    std::mt19937 rng(31);
+    const std::int32_t w = 40, h = 8;
+    for (std::int32_t m : {1, -1, 2, -3}) {
+        Twin t(w, h, rng);
+        for (std::int32_t c = 1; c < w - 1; ++c) {
+            const std::int32_t d = c % 5 - 2;
+            const std::int32_t i = 3 * w + c;
+            const std::int32_t gy = 8 * (65536 * m + d) + c % 8;
+            for (int b = 0; b < 2; ++b) {
+                // H[i + 1] = H[i] and H[i + w] = H[i] - gy: gx = 0 for every cell of the row.
+                t.field.GetBuffer(b)[i] = t.ref.Buffer(b)[std::size_t(i)] = gy;
+                t.field.GetBuffer(b)[i + w] = t.ref.Buffer(b)[std::size_t(i + w)] = 0;
+            }
+        }
+        for (int b = 0; b < 2; ++b) {
+            t.field.GetBuffer(b)[3 * w] = t.ref.Buffer(b)[std::size_t(3 * w)] = 0;
+            t.field.GetBuffer(b)[4 * w - 1] = t.ref.Buffer(b)[std::size_t(4 * w - 1)] = 0;
+        }
+        const auto before = t.dst;
+        t.Render();
+        t.ExpectSame("row step " + std::to_string(m) + " * 65536");
+        if (HasFatalFailure())
+            return;
+        for (std::int32_t c = 2; c < w - 2; ++c)
+            EXPECT_EQ(t.dst[std::size_t(3 * w + c)], before[std::size_t(3 * w + c)]) << c;
+    }
+}
+
+TEST_P(RippleKernelTest, RowsWiderThanSixteenBitsMatchTheReference) {
+    std::mt19937 rng(8);
+    for (std::int32_t w : {32767, 32768, 40001}) {
+        Twin t(w, 4, rng);
+        t.FillHeights([&] { return std::int32_t(rng() % 4001) - 2000; });
+        for (int step = 0; step < 3; ++step) {
+            t.Drop(w / 2, 2, 3, 4000);
+            t.Render();
+            t.ExpectSame(std::to_string(w) + " wide, step " + std::to_string(step));
+            if (HasFatalFailure())
+                return;
+        }
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(Kernels, RippleKernelTest, ::testing::ValuesIn(AvailableKernels()),
                          KernelName);
 
