@@ -168,7 +168,7 @@ RILLO_AVX2 void PropagateRowAvx2(std::int32_t* w, const std::int32_t* r, std::in
 RILLO_AVX2_INLINE void StoreBlock(const std::int32_t* h, std::int32_t* w, std::int32_t width,
                                   std::int32_t cells, std::int32_t i, bool bPixels, __m256i pixels,
                                   __m256i wave, const std::uint32_t* src, std::uint32_t* dst) {
-    if (bPixels)
+    if (__builtin_expect(bPixels, true)) // cell by cell is rare: keep the common path straight
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + i), pixels);
     else
         for (std::int32_t j = i; j < i + 8; ++j)
