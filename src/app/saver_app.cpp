@@ -12,7 +12,7 @@
 // so a failed Create leaves the object alone and the process simply ends.
 
 CSaverApp* GetSaverApp() noexcept {
-    return dynamic_cast<CSaverApp*>(AfxGetApp());
+    return dynamic_cast<CSaverApp*>(GetCurrentApp());
 }
 
 void CSaverApp::LoadSettings() {

@@ -20,9 +20,9 @@ CWinApp::CWinApp(LPCWSTR appName) noexcept {
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     // The wide command line: paths with any user name survive.
-    return AfxWinMain(instance, ::GetCommandLineW());
+    return WinAppMain(instance, ::GetCommandLineW());
 }
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int) {
-    return AfxWinMain(instance, ::GetCommandLineW());
+    return WinAppMain(instance, ::GetCommandLineW());
 }

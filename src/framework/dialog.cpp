@@ -41,10 +41,10 @@ void CDataExchange::Fail() {
             ::SendMessageW(control, EM_SETSEL, 0, -1);
         }
     }
-    AfxThrowUserException();
+    ThrowUserException();
 }
 
-void DDX_Text(CDataExchange* dx, int idc, std::wstring& value) {
+void ExchangeText(CDataExchange* dx, int idc, std::wstring& value) {
     dx->m_idLastControl = idc;
     HWND control = dx->m_pDlgWnd->GetDlgItemHwnd(idc);
     if (!control)
@@ -57,7 +57,7 @@ void DDX_Text(CDataExchange* dx, int idc, std::wstring& value) {
     }
 }
 
-void DDX_Text(CDataExchange* dx, int idc, int& value) {
+void ExchangeText(CDataExchange* dx, int idc, int& value) {
     dx->m_idLastControl = idc;
     HWND control = dx->m_pDlgWnd->GetDlgItemHwnd(idc);
     if (!control)
@@ -66,7 +66,7 @@ void DDX_Text(CDataExchange* dx, int idc, int& value) {
     if (dx->m_bSaveAndValidate) {
         int parsed = 0;
         if (!ParseInt(wnd->GetWindowText(), parsed)) {
-            CWinApp* app = AfxGetApp();
+            CWinApp* app = GetCurrentApp();
             ::MessageBoxW(dx->m_pDlgWnd->m_hWnd, L"Please enter an integer.",
                           app && *app->m_pszAppName ? app->m_pszAppName : nullptr,
                           MB_OK | MB_ICONEXCLAMATION);
@@ -85,7 +85,7 @@ INT_PTR CDialog::DoModal() {
         return -1;
     HWND owner = HwndOf(m_pParentWnd);
     if (!owner) {
-        if (CWinApp* app = AfxGetApp(); app && app->m_pMainWnd != this)
+        if (CWinApp* app = GetCurrentApp(); app && app->m_pMainWnd != this)
             owner = HwndOf(app->m_pMainWnd);
     }
     if (owner && (::GetWindowLongW(owner, GWL_STYLE) & WS_CHILD))
@@ -93,12 +93,12 @@ INT_PTR CDialog::DoModal() {
 
     CDialog* const outer = t_initDialog;
     t_initDialog = this;
-    const HINSTANCE instance = AfxGetInstanceHandle();
+    const HINSTANCE instance = GetAppInstance();
     const LPARAM self = reinterpret_cast<LPARAM>(this);
     const INT_PTR result =
-        m_lpDialogTemplate
-            ? ::DialogBoxIndirectParamW(instance, m_lpDialogTemplate, owner, &DialogProc, self)
-            : ::DialogBoxParamW(instance, MAKEINTRESOURCEW(m_nIDHelp), owner, &DialogProc, self);
+        m_pTemplate ? ::DialogBoxIndirectParamW(instance, m_pTemplate, owner, &DialogProc, self)
+                    : ::DialogBoxParamW(instance, MAKEINTRESOURCEW(m_nTemplateId), owner,
+                                        &DialogProc, self);
     t_initDialog = outer;
     return result;
 }
@@ -107,7 +107,7 @@ INT_PTR CALLBACK CDialog::DialogProc(HWND hwnd, UINT message, WPARAM wParam,
                                      LPARAM lParam) noexcept {
     // Once bound, the dialog is subclassed: WndProc has already given the message to
     // WindowProc, whose Default() brought it here for the dialog manager's defaults.
-    if (FromHandlePermanent(hwnd))
+    if (FromHandleBound(hwnd))
         return FALSE;
     CDialog* dlg =
         message == WM_INITDIALOG && lParam ? reinterpret_cast<CDialog*>(lParam) : t_initDialog;

@@ -23,27 +23,27 @@ class CDataExchange {
 };
 
 // Text as it stands.
-void DDX_Text(CDataExchange* dx, int idc, std::wstring& value);
+void ExchangeText(CDataExchange* dx, int idc, std::wstring& value);
 // A decimal integer ("%d"). Bad text shows "Please enter an integer." and fails.
-void DDX_Text(CDataExchange* dx, int idc, int& value);
+void ExchangeText(CDataExchange* dx, int idc, int& value);
 
 class CDialog : public CWnd {
   public:
     // templateId: a DIALOG resource of the program's module. parent null: the
     // application's main window (if it has a window) becomes the owner.
     explicit CDialog(UINT templateId, CWnd* parent = nullptr) noexcept
-        : m_nIDHelp(templateId), m_pParentWnd(parent) {}
+        : m_nTemplateId(templateId), m_pParentWnd(parent) {}
     // A template in memory instead of a resource (it must outlive DoModal).
     CDialog(const DLGTEMPLATE* templateInMemory, CWnd* parent = nullptr) noexcept
-        : m_lpDialogTemplate(templateInMemory), m_pParentWnd(parent) {}
+        : m_pTemplate(templateInMemory), m_pParentWnd(parent) {}
 
     // Runs the dialog modally; the EndDialog result, or -1 when it could not be made.
     virtual INT_PTR DoModal();
     BOOL UpdateData(BOOL saveAndValidate = TRUE);
     void EndDialog(int result) noexcept;
 
-    UINT m_nIDHelp = 0; // the template id
-    const DLGTEMPLATE* m_lpDialogTemplate = nullptr;
+    UINT m_nTemplateId = 0; // the template id
+    const DLGTEMPLATE* m_pTemplate = nullptr;
     CWnd* m_pParentWnd;
 
   protected:

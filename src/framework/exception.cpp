@@ -1,9 +1,9 @@
 #include "framework/exception.h"
 
-void AfxThrowResourceException() {
+void ThrowResourceException() {
     throw CResourceException();
 }
 
-void AfxThrowUserException() {
+void ThrowUserException() {
     throw CUserException();
 }

@@ -20,5 +20,5 @@ class CUserException : public CException {
     const char* GetErrorMessage() const noexcept override { return "data exchange failed"; }
 };
 
-[[noreturn]] void AfxThrowResourceException();
-[[noreturn]] void AfxThrowUserException();
+[[noreturn]] void ThrowResourceException();
+[[noreturn]] void ThrowUserException();

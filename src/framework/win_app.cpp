@@ -12,12 +12,12 @@ namespace rillo::detail {
 CWinApp* g_app = nullptr;
 } // namespace rillo::detail
 
-CWinApp* AfxGetApp() noexcept {
+CWinApp* GetCurrentApp() noexcept {
     return rillo::detail::g_app;
 }
 
-HINSTANCE AfxGetInstanceHandle() noexcept {
-    CWinApp* app = AfxGetApp();
+HINSTANCE GetAppInstance() noexcept {
+    CWinApp* app = GetCurrentApp();
     return app && app->m_hInstance ? app->m_hInstance : ::GetModuleHandleW(nullptr);
 }
 
@@ -77,7 +77,7 @@ UINT CWinApp::GetProfileInt(LPCWSTR section, LPCWSTR entry, int defaultValue) {
 int CWinApp::Run() {
     MSG msg{};
     for (;;) {
-        CWnd::DeleteTempMap();
+        CWnd::DeleteTemporaryWrappers();
         const BOOL got = ::GetMessageW(&msg, nullptr, 0, 0);
         if (got == 0) {
             m_nExitCode = static_cast<int>(msg.wParam);
@@ -93,8 +93,8 @@ int CWinApp::Run() {
     return ExitInstance();
 }
 
-int AfxWinMain(HINSTANCE instance, const std::wstring& commandLine) {
-    CWinApp* app = AfxGetApp();
+int WinAppMain(HINSTANCE instance, const std::wstring& commandLine) {
+    CWinApp* app = GetCurrentApp();
     if (!app)
         return -1;
     int code = 0;
@@ -113,6 +113,6 @@ int AfxWinMain(HINSTANCE instance, const std::wstring& commandLine) {
     } catch (...) {
         code = -1;
     }
-    CWnd::DeleteTempMap();
+    CWnd::DeleteTemporaryWrappers();
     return code;
 }

@@ -60,8 +60,8 @@ class CWinApp : public CObject {
 };
 
 // The application object, or null in a program without one.
-CWinApp* AfxGetApp() noexcept;
+CWinApp* GetCurrentApp() noexcept;
 // The program's module handle.
-HINSTANCE AfxGetInstanceHandle() noexcept;
+HINSTANCE GetAppInstance() noexcept;
 // The framework's start-up: InitApplication, InitInstance, Run. Returns the exit code.
-int AfxWinMain(HINSTANCE instance, const std::wstring& commandLine);
+int WinAppMain(HINSTANCE instance, const std::wstring& commandLine);

@@ -45,7 +45,7 @@ CWnd::~CWnd() {
     if (m_hWnd && ::IsWindow(m_hWnd) && BoundObject(m_hWnd) == this) {
         HWND hwnd = UnsubclassWindow();
         ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
-        if (CWinApp* app = AfxGetApp(); app && app->m_pMainWnd == this) {
+        if (CWinApp* app = GetCurrentApp(); app && app->m_pMainWnd == this) {
             app->m_pMainWnd = nullptr;
             ::PostQuitMessage(0);
         }
@@ -58,7 +58,7 @@ BOOL CWnd::RegisterClass(LPCWSTR className, UINT classStyle, HCURSOR cursor, HBR
                          HICON icon) noexcept {
     if (!className)
         return FALSE;
-    const HINSTANCE instance = AfxGetInstanceHandle();
+    const HINSTANCE instance = GetAppInstance();
     WNDCLASSEXW wc{};
     wc.cbSize = sizeof(wc);
     if (::GetClassInfoExW(instance, className, &wc))
@@ -91,7 +91,7 @@ BOOL CWnd::CreateEx(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD 
     CWnd* const outer = t_creating;
     t_creating = this;
     HWND hwnd = ::CreateWindowExW(exStyle, className, windowName, style, x, y, width, height,
-                                  parent, idOrMenu, AfxGetInstanceHandle(), param);
+                                  parent, idOrMenu, GetAppInstance(), param);
     const bool unbound = t_creating == this;
     t_creating = outer;
     if (hwnd && unbound)
@@ -111,7 +111,7 @@ BOOL CWnd::DestroyWindow() noexcept {
 }
 
 BOOL CWnd::SubclassWindow(HWND hwnd) noexcept {
-    if (m_hWnd || !hwnd || !::IsWindow(hwnd) || FromHandlePermanent(hwnd))
+    if (m_hWnd || !hwnd || !::IsWindow(hwnd) || FromHandleBound(hwnd))
         return FALSE;
     Bind(hwnd);
     ::SetLastError(0);
@@ -122,22 +122,22 @@ BOOL CWnd::SubclassWindow(HWND hwnd) noexcept {
         m_hWnd = nullptr;
         return FALSE;
     }
-    m_pfnSuper = reinterpret_cast<WNDPROC>(old);
+    m_pfnOldProc = reinterpret_cast<WNDPROC>(old);
     return TRUE;
 }
 
 HWND CWnd::UnsubclassWindow() noexcept {
     HWND hwnd = m_hWnd;
-    if (hwnd && m_pfnSuper) {
-        ::SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(m_pfnSuper));
+    if (hwnd && m_pfnOldProc) {
+        ::SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(m_pfnOldProc));
         ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
-        m_pfnSuper = nullptr;
+        m_pfnOldProc = nullptr;
         m_hWnd = nullptr;
     }
     return hwnd;
 }
 
-CWnd* CWnd::FromHandlePermanent(HWND hwnd) noexcept {
+CWnd* CWnd::FromHandleBound(HWND hwnd) noexcept {
     if (!hwnd)
         return nullptr;
     // Only our procedure gives GWLP_USERDATA this meaning.
@@ -149,7 +149,7 @@ CWnd* CWnd::FromHandlePermanent(HWND hwnd) noexcept {
 CWnd* CWnd::FromHandle(HWND hwnd) {
     if (!hwnd)
         return nullptr;
-    if (CWnd* wnd = FromHandlePermanent(hwnd))
+    if (CWnd* wnd = FromHandleBound(hwnd))
         return wnd;
     auto& slot = Temps()[hwnd];
     if (!slot) {
@@ -159,7 +159,7 @@ CWnd* CWnd::FromHandle(HWND hwnd) {
     return slot.get();
 }
 
-void CWnd::DeleteTempMap() noexcept {
+void CWnd::DeleteTemporaryWrappers() noexcept {
     Temps().clear();
 }
 
@@ -190,13 +190,13 @@ LRESULT CALLBACK CWnd::WndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lP
 
 void CWnd::AfterNcDestroy() noexcept {
     if (m_hWnd) {
-        if (m_pfnSuper)
-            ::SetWindowLongPtrW(m_hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(m_pfnSuper));
+        if (m_pfnOldProc)
+            ::SetWindowLongPtrW(m_hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(m_pfnOldProc));
         ::SetWindowLongPtrW(m_hWnd, GWLP_USERDATA, 0);
     }
-    m_pfnSuper = nullptr;
+    m_pfnOldProc = nullptr;
     m_hWnd = nullptr;
-    if (CWinApp* app = AfxGetApp(); app && app->m_pMainWnd == this) {
+    if (CWinApp* app = GetCurrentApp(); app && app->m_pMainWnd == this) {
         app->m_pMainWnd = nullptr;
         if (QuitsWhenMainWindowDestroyed())
             ::PostQuitMessage(0);
@@ -218,8 +218,8 @@ LRESULT CWnd::Default() {
 }
 
 LRESULT CWnd::DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
-    if (m_pfnSuper)
-        return ::CallWindowProcW(m_pfnSuper, m_hWnd, message, wParam, lParam);
+    if (m_pfnOldProc)
+        return ::CallWindowProcW(m_pfnOldProc, m_hWnd, message, wParam, lParam);
     return ::DefWindowProcW(m_hWnd, message, wParam, lParam);
 }
 
@@ -313,7 +313,7 @@ void CWnd::CenterWindow(CWnd* alternateOwner) noexcept {
     } else {
         HWND center = alternateOwner ? alternateOwner->m_hWnd : ::GetWindow(m_hWnd, GW_OWNER);
         HWND monitorOf = m_hWnd;
-        if (CWinApp* app = AfxGetApp(); app && app->m_pMainWnd && app->m_pMainWnd->m_hWnd)
+        if (CWinApp* app = GetCurrentApp(); app && app->m_pMainWnd && app->m_pMainWnd->m_hWnd)
             monitorOf = app->m_pMainWnd->m_hWnd;
         MONITORINFO mi{};
         mi.cbSize = sizeof(mi);

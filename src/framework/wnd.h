@@ -54,9 +54,9 @@ class CWnd : public CObject {
     // until the message loop next waits for a message. Null for a null hwnd.
     static CWnd* FromHandle(HWND hwnd);
     // The object bound to hwnd by this framework, or null.
-    static CWnd* FromHandlePermanent(HWND hwnd) noexcept;
+    static CWnd* FromHandleBound(HWND hwnd) noexcept;
     // Frees the temporary wrappers of FromHandle (the message loop does this).
-    static void DeleteTempMap() noexcept;
+    static void DeleteTemporaryWrappers() noexcept;
 
     // The window procedure of every window of this framework.
     static LRESULT CALLBACK WndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) noexcept;
@@ -98,7 +98,7 @@ class CWnd : public CObject {
     virtual bool QuitsWhenMainWindowDestroyed() const noexcept { return true; }
 
     // The procedure replaced by SubclassWindow, null for our own classes.
-    WNDPROC m_pfnSuper = nullptr;
+    WNDPROC m_pfnOldProc = nullptr;
 
   private:
     friend class CDialog;

@@ -63,13 +63,13 @@ BOOL CDibSurface::CreateFromInfo(const BITMAPINFO* info, const void* bits) noexc
 
         screen = ::GetDC(nullptr);
         if (!screen)
-            AfxThrowResourceException();
+            ThrowResourceException();
         m_hBitmap = ::CreateDIBSection(screen, reinterpret_cast<const BITMAPINFO*>(&m_bmi),
                                        m_nColorUse, &m_pBits, nullptr, 0);
         ::ReleaseDC(nullptr, screen);
         screen = nullptr;
         if (!m_hBitmap || !m_pBits)
-            AfxThrowResourceException();
+            ThrowResourceException();
 
         // Never copy more than the section holds, whatever biSizeImage claims.
         const std::int64_t capacity = std::int64_t(RowStride(header.biWidth, header.biBitCount)) *
@@ -82,7 +82,7 @@ BOOL CDibSurface::CreateFromInfo(const BITMAPINFO* info, const void* bits) noexc
             std::memcpy(m_pBits, bits, size_t(count));
 
         if (!BuildPalette())
-            AfxThrowResourceException();
+            ThrowResourceException();
         return TRUE;
     } catch (const CException&) {
         if (screen)

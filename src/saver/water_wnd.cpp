@@ -40,7 +40,7 @@ BOOL CWaterWnd::Create(DWORD dwExStyle, DWORD dwStyle, const RECT& rect, CWnd* p
                        void*) {
     static const BOOL registered = CWnd::RegisterClass(
         s_pszClassName, CS_HREDRAW | CS_VREDRAW,
-        ::LoadCursorW(AfxGetInstanceHandle(), MAKEINTRESOURCEW(IDC_NOCURSOR)), nullptr, nullptr);
+        ::LoadCursorW(GetAppInstance(), MAKEINTRESOURCEW(IDC_NOCURSOR)), nullptr, nullptr);
     if (!registered)
         return FALSE;
 
@@ -149,7 +149,7 @@ void CWaterWnd::OnPaint() {
 }
 
 void CWaterWnd::DrawPreviewTiles() {
-    rillo::UniqueBitmap tile(::LoadBitmapW(AfxGetInstanceHandle(), MAKEINTRESOURCEW(IDB_PREVIEW)));
+    rillo::UniqueBitmap tile(::LoadBitmapW(GetAppInstance(), MAKEINTRESOURCEW(IDB_PREVIEW)));
     BITMAP bm{};
     if (!tile || !::GetObjectW(tile.get(), sizeof bm, &bm) || bm.bmWidth <= 0 || bm.bmHeight <= 0)
         return;

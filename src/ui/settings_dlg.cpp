@@ -32,14 +32,14 @@ void SetUpTrackbar(HWND trackbar, int min, int max, int page, int pos) {
 CSettingsDlg::CSettingsDlg() noexcept : CDialog(IDD_SETTINGS) {
     // The trackbar class must exist before the dialog manager creates the controls.
     ::InitCommonControls();
-    m_hIcon = ::LoadIconW(AfxGetInstanceHandle(), MAKEINTRESOURCEW(IDI_SAVER));
+    m_hIcon = ::LoadIconW(GetAppInstance(), MAKEINTRESOURCEW(IDI_SAVER));
 }
 
 void CSettingsDlg::DoDataExchange(CDataExchange* dx) {
     CDialog::DoDataExchange(dx);
-    DDX_Text(dx, IDC_TITLE, m_strTitle);
-    DDX_Text(dx, IDC_AMPLITUDE_VALUE, m_nAmplitude);
-    DDX_Text(dx, IDC_WAVELENGTH_VALUE, m_nWavelength);
+    ExchangeText(dx, IDC_TITLE, m_strTitle);
+    ExchangeText(dx, IDC_AMPLITUDE_VALUE, m_nAmplitude);
+    ExchangeText(dx, IDC_WAVELENGTH_VALUE, m_nWavelength);
 }
 
 BOOL CSettingsDlg::OnInitDialog() {
@@ -47,7 +47,7 @@ BOOL CSettingsDlg::OnInitDialog() {
 
     if (HMENU sysMenu = GetSystemMenu(FALSE)) {
         wchar_t about[128] = {};
-        if (::LoadStringW(AfxGetInstanceHandle(), IDS_ABOUTBOX, about, 128) > 0) {
+        if (::LoadStringW(GetAppInstance(), IDS_ABOUTBOX, about, 128) > 0) {
             ::AppendMenuW(sysMenu, MF_SEPARATOR, 0, nullptr);
             ::AppendMenuW(sysMenu, MF_STRING, IDM_ABOUTBOX, about);
         }

@@ -102,8 +102,8 @@ class CExchangeDlg : public CDialog {
 
   protected:
     void DoDataExchange(CDataExchange* dx) override {
-        DDX_Text(dx, kIdText, m_strText);
-        DDX_Text(dx, kIdNumber, m_nNumber);
+        ExchangeText(dx, kIdText, m_strText);
+        ExchangeText(dx, kIdNumber, m_nNumber);
     }
 
     BOOL OnInitDialog() override {

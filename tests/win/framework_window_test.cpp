@@ -87,7 +87,7 @@ TEST_F(FrameworkWindow, EveryMessageFromTheFirstReachesTheObject) {
         ASSERT_TRUE(wnd.CreateEx(0, kClass, L"t", WS_POPUP, 0, 0, 50, 40, nullptr, nullptr,
                                  reinterpret_cast<LPVOID>(0x1234)));
         ASSERT_NE(wnd.m_hWnd, nullptr);
-        EXPECT_EQ(CWnd::FromHandlePermanent(wnd.m_hWnd), &wnd);
+        EXPECT_EQ(CWnd::FromHandleBound(wnd.m_hWnd), &wnd);
         EXPECT_EQ(CWnd::FromHandle(wnd.m_hWnd), &wnd);
         EXPECT_TRUE(Contains(log.messages, WM_NCCREATE));
         EXPECT_TRUE(Contains(log.messages, WM_CREATE));
@@ -145,7 +145,7 @@ TEST_F(FrameworkWindow, SystemControlIsSubclassed) {
         CLoggingWnd edit(controlLog, false);
         ASSERT_TRUE(edit.CreateEx(0, L"EDIT", L"abc", WS_CHILD, 0, 0, 50, 20, parent.m_hWnd,
                                   reinterpret_cast<HMENU>(7)));
-        EXPECT_EQ(CWnd::FromHandlePermanent(edit.m_hWnd), &edit);
+        EXPECT_EQ(CWnd::FromHandleBound(edit.m_hWnd), &edit);
         // The edit control still works through Default().
         edit.SetWindowText(L"typed");
         EXPECT_EQ(edit.GetWindowText(), L"typed");
@@ -161,7 +161,7 @@ TEST_F(FrameworkWindow, ForeignWindowsGetTemporaryWrappers) {
     HWND foreign = ::CreateWindowExW(0, L"STATIC", L"foreign", WS_POPUP, 0, 0, 30, 30, nullptr,
                                      nullptr, nullptr, nullptr);
     ASSERT_NE(foreign, nullptr);
-    EXPECT_EQ(CWnd::FromHandlePermanent(foreign), nullptr);
+    EXPECT_EQ(CWnd::FromHandleBound(foreign), nullptr);
     CWnd* temp = CWnd::FromHandle(foreign);
     ASSERT_NE(temp, nullptr);
     EXPECT_EQ(temp->m_hWnd, foreign);
@@ -170,7 +170,7 @@ TEST_F(FrameworkWindow, ForeignWindowsGetTemporaryWrappers) {
     RECT rc{};
     temp->GetClientRect(&rc);
     EXPECT_EQ(rc.right, 30);
-    CWnd::DeleteTempMap(); // wrappers own nothing
+    CWnd::DeleteTemporaryWrappers(); // wrappers own nothing
     EXPECT_TRUE(::IsWindow(foreign));
     EXPECT_EQ(CWnd::FromHandle(nullptr), nullptr);
     ::DestroyWindow(foreign);
@@ -186,7 +186,7 @@ TEST_F(FrameworkWindow, ForeignWindowsGetTemporaryWrappers) {
 
 TEST_F(FrameworkWindow, MainWindowDestructionPostsQuit) {
     CWinApp app(L"RilloWindowTest");
-    EXPECT_EQ(AfxGetApp(), &app);
+    EXPECT_EQ(GetCurrentApp(), &app);
     Log log;
     CLoggingWnd wnd(log, false);
     ASSERT_TRUE(wnd.CreateEx(0, kClass, L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr));
