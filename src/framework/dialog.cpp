@@ -57,27 +57,21 @@ void ExchangeText(CDataExchange* dx, int idc, std::wstring& value) {
     }
 }
 
+// The number travels as its "%d" text; only the way back needs checking.
 void ExchangeText(CDataExchange* dx, int idc, int& value) {
-    dx->m_idLastControl = idc;
-    HWND control = dx->m_pDlgWnd->GetDlgItemHwnd(idc);
-    if (!control)
+    std::wstring text = std::to_wstring(value);
+    ExchangeText(dx, idc, text);
+    if (!dx->m_bSaveAndValidate || !dx->m_pDlgWnd->GetDlgItemHwnd(idc))
         return;
-    CWnd* wnd = CWnd::FromHandle(control);
-    if (dx->m_bSaveAndValidate) {
-        int parsed = 0;
-        if (!ParseInt(wnd->GetWindowText(), parsed)) {
-            CWinApp* app = GetCurrentApp();
-            ::MessageBoxW(dx->m_pDlgWnd->m_hWnd, L"Please enter an integer.",
-                          app && *app->m_pszAppName ? app->m_pszAppName : nullptr,
-                          MB_OK | MB_ICONEXCLAMATION);
-            dx->Fail();
-        }
-        value = parsed;
-    } else {
-        const std::wstring text = std::to_wstring(value);
-        if (wnd->GetWindowText() != text)
-            wnd->SetWindowText(text.c_str());
+    int parsed = 0;
+    if (!ParseInt(text, parsed)) {
+        CWinApp* app = GetCurrentApp();
+        ::MessageBoxW(dx->m_pDlgWnd->m_hWnd, L"Please enter an integer.",
+                      app && *app->m_pszAppName ? app->m_pszAppName : nullptr,
+                      MB_OK | MB_ICONEXCLAMATION);
+        dx->Fail();
     }
+    value = parsed;
 }
 
 INT_PTR CDialog::DoModal() {
