@@ -59,9 +59,9 @@ RILLO_AVX2_INLINE bool ShadedBlock(const std::int32_t* h, std::int32_t width, st
     const __m256i wraps = _mm256_cmpgt_epi32(_mm256_set1_epi32(INT32_MIN + 256), gx);
     if (!_mm256_testc_si256(_mm256_andnot_si256(wraps, inside), _mm256_set1_epi32(-1)))
         return false;
-    // Plain loads beat the gather instruction on the processors we measured.
-    // Valid indices are positive, so reading them unsigned spares the sign
-    // extensions.
+    // The gather instruction was no faster at screen sizes on the processors we
+    // measured, and is much slower on some. Valid indices are positive, so reading them unsigned
+    // spares the sign extensions.
     alignas(32) std::uint32_t fi[8];
     _mm256_store_si256(reinterpret_cast<__m256i*>(fi), f);
     const __m128i lo = _mm_setr_epi32(std::int32_t(src[fi[0]]), std::int32_t(src[fi[1]]),
@@ -179,7 +179,7 @@ RILLO_AVX2_INLINE void StoreBlock(const std::int32_t* h, std::int32_t* w, std::i
 // Both passes over the same eight cells at once, software-pipelined: the next
 // block is loaded and worked out before this one is stored. Loads that follow a
 // store to an address with the same low 12 bits wait for it, and the height maps,
-// source and destination all start at the same offset within a page; loading
+// source and destination often start at the same offset within a page; loading
 // ahead keeps the loads clear of the stores. Safe even when w is the height map h:
 // a block's pixels are done before its heights are stored, and the next block
 // reads only cells at or beyond its own start.
