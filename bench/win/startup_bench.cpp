@@ -160,39 +160,6 @@ IPicture* MakePicture(HBITMAP bitmap) {
     return picture;
 }
 
-// The capture part of SaveDesktopSnapshot alone, with the same calls: the screen
-// into a compatible bitmap, then its rows read out. Returns the bytes read.
-std::size_t CaptureOnly(std::vector<std::uint8_t>& pixels) {
-    HDC display = ::CreateDCW(L"DISPLAY", nullptr, nullptr, nullptr);
-    const int w = ScreenWidth(), h = ScreenHeight();
-    HBITMAP bitmap = ::CreateCompatibleBitmap(display, w, h);
-    HDC memory = ::CreateCompatibleDC(display);
-    HGDIOBJ old = ::SelectObject(memory, bitmap);
-    ::BitBlt(memory, 0, 0, w, h, display, 0, 0, SRCCOPY);
-    ::SelectObject(memory, old);
-    BITMAP bm{};
-    ::GetObjectW(bitmap, sizeof bm, &bm);
-    const int bits = bm.bmBitsPixel <= 8 ? 32 : bm.bmBitsPixel;
-    const std::size_t stride = std::size_t((bm.bmWidth * bits + 31) / 32 * 4);
-    pixels.assign(stride * std::size_t(bm.bmHeight), 0);
-    struct {
-        BITMAPINFOHEADER header;
-        RGBQUAD colors[3];
-    } info{};
-    info.header.biSize = sizeof(BITMAPINFOHEADER);
-    info.header.biWidth = bm.bmWidth;
-    info.header.biHeight = bm.bmHeight;
-    info.header.biPlanes = 1;
-    info.header.biBitCount = WORD(bits);
-    info.header.biCompression = BI_RGB;
-    ::GetDIBits(display, bitmap, 0, UINT(bm.bmHeight), pixels.data(),
-                reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS);
-    ::DeleteDC(memory);
-    ::DeleteObject(bitmap);
-    ::DeleteDC(display);
-    return pixels.size();
-}
-
 // The water window with its picture preparation reachable, for the whole of it.
 class CBenchWaterWnd : public CWaterWnd {
   public:
@@ -251,17 +218,13 @@ int Steps(int rounds) {
         table.Add("= all of the above", Now() - start);
 
         // The parts on their own.
-        std::vector<std::uint8_t> pixels;
+        DesktopCapture capture;
         t0 = Now();
-        CaptureOnly(pixels);
+        CaptureDesktop(capture);
         lap("  3a capture alone (BitBlt + GetDIBits)");
         {
             const std::wstring copy = path + L".bench";
-            HANDLE file = ::CreateFileW(copy.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                        FILE_ATTRIBUTE_NORMAL, nullptr);
-            DWORD written = 0;
-            ::WriteFile(file, pixels.data(), DWORD(pixels.size()), &written, nullptr);
-            ::CloseHandle(file);
+            WriteSnapshotFile(copy, capture);
             lap("  3b file write alone (same bytes)");
             ::DeleteFileW(copy.c_str());
             t0 = Now();

@@ -57,9 +57,7 @@ std::wstring BuildSnapshotPath() {
     return dir + L"\\" + kSnapshotName;
 }
 
-bool SaveDesktopSnapshot(std::wstring path) {
-    if (path.empty())
-        return false;
+bool CaptureDesktop(DesktopCapture& capture) {
     rillo::UniqueMemoryDc display(::CreateDCW(L"DISPLAY", nullptr, nullptr, nullptr));
     if (!display)
         return false;
@@ -81,13 +79,12 @@ bool SaveDesktopSnapshot(std::wstring path) {
         return false;
     // Rows of 8 bits or fewer would need a colour table the file does not carry.
     const int bits = bm.bmBitsPixel <= 8 ? 32 : bm.bmBitsPixel;
-    const auto header = rillo::MakeBmpHeader(bm.bmWidth, bm.bmHeight, bits);
     const std::uint32_t imageSize = rillo::BmpImageSize(bm.bmWidth, bm.bmHeight, bits);
     if (imageSize == 0)
         return false;
-    std::vector<std::uint8_t> pixels;
+    capture.header = rillo::MakeBmpHeader(bm.bmWidth, bm.bmHeight, bits);
     try {
-        pixels.assign(imageSize, 0);
+        capture.pixels.assign(imageSize, 0);
     } catch (...) {
         return false;
     }
@@ -104,21 +101,30 @@ bool SaveDesktopSnapshot(std::wstring path) {
     info.header.biBitCount = WORD(bits);
     info.header.biCompression = BI_RGB;
     info.header.biSizeImage = imageSize;
-    ::GetDIBits(display.get(), bitmap.get(), 0, UINT(bm.bmHeight), pixels.data(),
+    ::GetDIBits(display.get(), bitmap.get(), 0, UINT(bm.bmHeight), capture.pixels.data(),
                 reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS);
+    return true;
+}
 
+bool WriteSnapshotFile(const std::wstring& path, const DesktopCapture& capture) {
     rillo::UniqueFile file = rillo::MakeUniqueFile(::CreateFileW(
         path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file)
         return false;
-    const bool written = WriteAll(file.get(), header.data(), DWORD(header.size())) &&
-                         WriteAll(file.get(), pixels.data(), imageSize);
+    const bool written =
+        WriteAll(file.get(), capture.header.data(), DWORD(capture.header.size())) &&
+        WriteAll(file.get(), capture.pixels.data(), DWORD(capture.pixels.size()));
     const bool closed = ::CloseHandle(file.release()) != 0;
     if (written && closed)
         return true;
     // A short file would load as a wrong picture, or not at all: leave none.
     ::DeleteFileW(path.c_str());
     return false;
+}
+
+bool SaveDesktopSnapshot(std::wstring path) {
+    DesktopCapture capture;
+    return !path.empty() && CaptureDesktop(capture) && WriteSnapshotFile(path, capture);
 }
 
 rillo::UniqueBitmap FlipBitmap(HBITMAP bitmap) {
