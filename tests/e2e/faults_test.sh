@@ -45,14 +45,6 @@ restore() {
 trap restore EXIT
 trap 'echo "stopped by a failing command at line $LINENO"' ERR
 
-# Waits until the full-screen window takes posted messages.
-wait_saver_window() {
-  local deadline=$((SECONDS + 20))
-  until wine_run "$RILLO_DRIVER" post RilloWater 0 0 0 >/dev/null 2>&1; do
-    [ $SECONDS -lt $deadline ] || return 1
-    sleep 0.2
-  done
-}
 wait_file() { # wait_file PATH SECONDS
   local deadline=$((SECONDS + $2))
   until [ -e "$1" ]; do

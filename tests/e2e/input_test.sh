@@ -12,15 +12,7 @@ start_saver() {
   xdotool mousemove 400 300
   spawn wine_run "$RILLO_SCR" /s
   saver=$last_pid
-  wait_window_class
-}
-# The saver's window is there once the driver can post to it.
-wait_window_class() {
-  local deadline=$((SECONDS + 20))
-  until wine_run "$RILLO_DRIVER" post RilloWater 0 0 0 >/dev/null 2>&1; do
-    [ $SECONDS -lt $deadline ] || return 1
-    sleep 0.2
-  done
+  wait_saver_window
   sleep 0.5
 }
 ends() { # ends DESCRIPTION: the saver ends within 2 s with exit code 0

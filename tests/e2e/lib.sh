@@ -72,12 +72,12 @@ wait_exit() {
   return 0
 }
 
-# Waits until a top-level window of the given Wine class name is mapped.
-wait_window() {
-  local pattern=$1 deadline=$((SECONDS + ${2:-20}))
-  until xdotool search --onlyvisible --name "$pattern" >/dev/null 2>&1; do
+# Waits until the full-screen window takes posted messages.
+wait_saver_window() {
+  local deadline=$((SECONDS + 20))
+  until wine_run "$RILLO_DRIVER" post RilloWater 0 0 0 >/dev/null 2>&1; do
     [ $SECONDS -lt $deadline ] || return 1
-    sleep 0.1
+    sleep 0.2
   done
 }
 
