@@ -233,6 +233,7 @@ void States(benchmark::internal::Benchmark* b) {
 
 BENCHMARK(BM_MemoryRoofline)->Apply(Sizes);
 BENCHMARK_CAPTURE(BM_Production, best, &rillo::ActiveRippleKernels())->Apply(States);
+BENCHMARK_CAPTURE(BM_Production, avx512, rillo::Avx512Kernels())->Apply(States);
 BENCHMARK_CAPTURE(BM_Production, avx2, rillo::Avx2Kernels())->Apply(States);
 BENCHMARK_CAPTURE(BM_Production, sse2, rillo::Sse2Kernels())->Apply(States);
 BENCHMARK_CAPTURE(BM_Production, portable, &rillo::kPortableKernels)->Apply(Rippled);

@@ -10,8 +10,9 @@ using rillo::WrapMul;
 
 namespace {
 
-// Cells of one row handed to the kernels at a time. Rendering a stretch and then
-// propagating it keeps the rows it shares with the next stretch in the cache.
+// Cells of one row handed to separate render and wave kernels at a time.
+// Rendering a stretch and then propagating it keeps the rows it shares with the
+// next stretch in the cache. Combined kernels get whole rows.
 constexpr std::int32_t kStretch = 1024;
 
 // Double to int32 truncation as the processor's cvttsd2si does it: values that do
@@ -33,26 +34,39 @@ void ClipOffsets(std::int64_t centre, std::int64_t radius, std::int64_t n, std::
 
 } // namespace
 
-CRippleField::CRippleField() : m_nWidth(0), m_nHeight(0), m_nCurrent(0), m_nDampShift(10) {}
+CRippleField::CRippleField()
+    : m_nWidth(0), m_nHeight(0), m_nCurrent(0), m_nDampShift(10), m_pBuffer0(nullptr),
+      m_pBuffer1(nullptr) {}
 
 CRippleField::~CRippleField() = default;
 
 bool CRippleField::Resize(std::int32_t nWidth, std::int32_t nHeight) {
-    m_pBuffer0.reset();
-    m_pBuffer1.reset();
+    m_pStorage.reset();
+    m_pBuffer0 = nullptr;
+    m_pBuffer1 = nullptr;
     m_nWidth = 0;
     m_nHeight = 0;
     m_nCurrent = 0;
     // Every cell index, and w * h itself, must fit in a signed 32-bit integer.
     if (nWidth <= 0 || nHeight <= 0 || std::int64_t(nWidth) * nHeight > INT32_MAX)
         return false;
-    const std::size_t cells = std::size_t(nWidth) * std::size_t(nHeight);
-    std::unique_ptr<std::int32_t[]> p0(new (std::nothrow) std::int32_t[cells]());
-    std::unique_ptr<std::int32_t[]> p1(new (std::nothrow) std::int32_t[cells]());
-    if (!p0 || !p1)
+    // Each buffer: padding, the cells rounded up to whole cache lines, padding;
+    // one line more for aligning the first.
+    constexpr std::uint64_t kLineCells = 16;
+    const std::uint64_t span = (std::uint64_t(nWidth) * std::uint64_t(nHeight) + kLineCells - 1) /
+                                   kLineCells * kLineCells +
+                               2 * rillo::kHeightPadding;
+    const std::uint64_t total = 2 * span + kLineCells;
+    if (total > PTRDIFF_MAX / sizeof(std::int32_t))
         return false;
-    m_pBuffer0 = std::move(p0);
-    m_pBuffer1 = std::move(p1);
+    std::unique_ptr<std::int32_t[]> p(new (std::nothrow) std::int32_t[std::size_t(total)]());
+    if (!p)
+        return false;
+    const auto misalign = std::size_t(reinterpret_cast<std::uintptr_t>(p.get()) % 64u) / 4u;
+    std::int32_t* base = p.get() + (misalign ? kLineCells - misalign : 0);
+    m_pStorage = std::move(p);
+    m_pBuffer0 = base + rillo::kHeightPadding;
+    m_pBuffer1 = base + span + rillo::kHeightPadding;
     m_nWidth = nWidth;
     m_nHeight = nHeight;
     return true;
@@ -92,7 +106,7 @@ void CRippleField::Render(const std::uint32_t* pSource, std::uint32_t* pDest) {
     const std::int32_t h = m_nHeight;
     if (w >= 3 && h >= 3) {
         const rillo::RippleKernels& kernels = rillo::ActiveRippleKernels();
-        const std::int32_t* heights = m_pBuffer0.get();
+        const std::int32_t* heights = m_pBuffer0;
         std::int32_t* out = GetBuffer(m_nCurrent);
         const std::int32_t* in = GetBuffer(m_nCurrent ^ 1);
         const int shift = m_nDampShift & 31;
@@ -102,13 +116,16 @@ void CRippleField::Render(const std::uint32_t* pSource, std::uint32_t* pDest) {
         // later pixel reads it again. Frames equal a full pixel pass followed by a
         // full propagation.
         for (std::int32_t row = 1; row < h - 1; ++row) {
+            if (pSource && pDest && kernels.pfnStepRow) {
+                kernels.pfnStepRow(heights, out, in, w, cells, row * w + 1, w - 2, shift, pSource,
+                                   pDest);
+                continue;
+            }
             for (std::int32_t c = 1; c < w - 1; c += kStretch) {
                 const std::int32_t n = w - 1 - c < kStretch ? w - 1 - c : kStretch;
                 const std::int32_t i0 = row * w + c;
                 if (!pSource || !pDest) {
                     kernels.pfnPropagateRow(out, in, w, i0, n, shift);
-                } else if (kernels.pfnStepRow) {
-                    kernels.pfnStepRow(heights, out, in, w, cells, i0, n, shift, pSource, pDest);
                 } else {
                     kernels.pfnRenderRow(heights, w, cells, i0, n, pSource, pDest);
                     kernels.pfnPropagateRow(out, in, w, i0, n, shift);

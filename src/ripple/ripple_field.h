@@ -45,10 +45,10 @@ class CRippleField {
 
     // Height map 0 or 1 (any nonzero value selects 1); null while the field is empty.
     std::int32_t* GetBuffer(std::int32_t nBuffer) {
-        return nBuffer == 0 ? m_pBuffer0.get() : m_pBuffer1.get();
+        return nBuffer == 0 ? m_pBuffer0 : m_pBuffer1;
     }
     const std::int32_t* GetBuffer(std::int32_t nBuffer) const {
-        return nBuffer == 0 ? m_pBuffer0.get() : m_pBuffer1.get();
+        return nBuffer == 0 ? m_pBuffer0 : m_pBuffer1;
     }
 
   private:
@@ -56,6 +56,10 @@ class CRippleField {
     std::int32_t m_nHeight;
     std::int32_t m_nCurrent;
     std::int32_t m_nDampShift;
-    std::unique_ptr<std::int32_t[]> m_pBuffer0;
-    std::unique_ptr<std::int32_t[]> m_pBuffer1;
+    // Both height maps in one allocation, each 64-byte aligned between
+    // rillo::kHeightPadding zero cells on either side that the wide kernels may
+    // read (never write), so that their blocks can follow cache lines.
+    std::unique_ptr<std::int32_t[]> m_pStorage;
+    std::int32_t* m_pBuffer0;
+    std::int32_t* m_pBuffer1;
 };

@@ -33,6 +33,8 @@ const RippleKernels* g_pChosen = nullptr;
 
 const RippleKernels& Widest() {
     static const RippleKernels* const pWidest = [] {
+        if (const RippleKernels* p = Avx512Kernels())
+            return p;
         if (const RippleKernels* p = Avx2Kernels())
             return p;
         if (const RippleKernels* p = Sse2Kernels())

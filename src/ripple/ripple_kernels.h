@@ -53,6 +53,11 @@ inline void PropagateCell(std::int32_t* w, const std::int32_t* r, std::int32_t w
     w[i] = WrapSub(d, d >> shift);
 }
 
+// Cells readable before the first and after the last cell of each height buffer
+// (always zero); the buffers themselves start on a 64-byte boundary. Kernels may
+// read that far outside a buffer and write only the cells they are given.
+constexpr std::int32_t kHeightPadding = 32;
+
 struct RippleKernels {
     const char* pszName;
     // Pixels of cells i0 .. i0 + n - 1, all interior cells of one row.
@@ -72,10 +77,11 @@ struct RippleKernels {
 
 // Plain C++, two cells per iteration: builds everywhere.
 extern const RippleKernels kPortableKernels;
-// The SSE2 and AVX2 sets, or null where they are not built in or the processor
+// The SSE2, AVX2 and AVX-512 sets, or null where they are not built in or the processor
 // lacks the instructions.
 const RippleKernels* Sse2Kernels();
 const RippleKernels* Avx2Kernels();
+const RippleKernels* Avx512Kernels();
 
 // The set Render and Propagate use: the widest one the processor runs, unless a
 // test has chosen one with UseRippleKernels (null goes back to the widest).

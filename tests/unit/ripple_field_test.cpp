@@ -19,6 +19,8 @@ std::vector<const rillo::RippleKernels*> AvailableKernels() {
         v.push_back(p);
     if (const auto* p = rillo::Avx2Kernels())
         v.push_back(p);
+    if (const auto* p = rillo::Avx512Kernels())
+        v.push_back(p);
     return v;
 }
 

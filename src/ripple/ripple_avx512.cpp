@@ -1,0 +1,307 @@
+// AVX-512 row kernels: sixteen cells per iteration, used only when the processor
+// reports AVX-512 F, BW and VL. Not built for Windows, for the same reason as the
+// AVX2 set: MinGW's gcc does not keep the stack aligned for spilled wide values.
+//
+// The samples are what the narrower sets spend most of their time on: one load
+// and one insert per pixel. Here they come from the picture a row at a time. On
+// water that is not breaking, the sixteen samples of a block lie within three
+// picture rows (the block's row offset dy and its neighbours) and within a few
+// columns of their own cells, so each row of the block is one 32-pixel window,
+// two loads and one two-table permute; a blend per row picks each lane's row.
+// Blocks that do not fit the windows use the hardware gather.
+#include "ripple/ripple_kernels.h"
+
+#if defined(__x86_64__) && !defined(_WIN32)
+
+// gcc 12's AVX-512 intrinsics start some results from a deliberately undefined
+// value, which its own flow analysis then reports.
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#include <immintrin.h>
+
+#define RILLO_AVX512 __attribute__((target("avx512f,avx512bw,avx512vl")))
+#define RILLO_AVX512_INLINE __attribute__((target("avx512f,avx512bw,avx512vl"), always_inline)) inline
+
+namespace rillo {
+
+namespace {
+
+constexpr std::int32_t kLanes = 16;
+// Window columns before a block's first sample column: lanes may sample up to this
+// many columns left of the first lane's sample and 15 right of it.
+constexpr std::int32_t kLeftReach = 8;
+
+RILLO_AVX512_INLINE __m512i Load(const void* p) {
+    return _mm512_loadu_si512(p);
+}
+
+// Shades sample pixels p by the horizontal slopes gx, as the AVX2 set does (per
+// 128-bit lane: words gx0..gx3 and four 0x7FFF, then bytes down0..3, four 255,
+// up0..3, four 0; the darkening of byte 3 is 255, which clears it). Lanes whose
+// gx is within 255 of INT32_MIN are rendered cell by cell instead.
+RILLO_AVX512_INLINE __m512i Shade(__m512i p, __m512i gx) {
+    const __m512i words = _mm512_packs_epi32(gx, _mm512_set1_epi32(0x7FFF));
+    const __m512i bytes =
+        _mm512_packus_epi16(words, _mm512_subs_epi16(_mm512_setzero_si512(), words));
+    const __m512i down = _mm512_broadcast_i32x4(
+        _mm_setr_epi8(0, 0, 0, 4, 1, 1, 1, 4, 2, 2, 2, 4, 3, 3, 3, 4));
+    const __m512i up = _mm512_broadcast_i32x4(
+        _mm_setr_epi8(8, 8, 8, 12, 9, 9, 9, 12, 10, 10, 10, 12, 11, 11, 11, 12));
+    return _mm512_adds_epu8(_mm512_subs_epu8(p, _mm512_shuffle_epi8(bytes, down)),
+                            _mm512_shuffle_epi8(bytes, up));
+}
+
+// The shaded pixels of one block and which lanes to store. Lanes outside the
+// picture are not stored; lanes in bCellByCell are rendered cell by cell.
+struct PixelBlock {
+    __m512i pixels;
+    __mmask16 store;
+    __mmask16 cellByCell;
+};
+
+// Constants of one row stretch.
+struct RowConstants {
+    std::uint32_t cells;
+    std::uint32_t width;
+    // Last start of a block's first window for which all three windows lie
+    // inside the picture; below 1 when none does.
+    std::int64_t lastWindowStart;
+    __m512i lanes; // 0, 1, ..., 15
+};
+
+RILLO_AVX512_INLINE RowConstants MakeRowConstants(std::int32_t width, std::int32_t cells) {
+    RowConstants c;
+    c.cells = std::uint32_t(cells);
+    c.width = std::uint32_t(width);
+    c.lastWindowStart = std::int64_t(cells) - 2 * std::int64_t(width) - 2 * kLanes;
+    c.lanes = _mm512_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
+    return c;
+}
+
+// Sixteen pixels of the cells from i on, from their heights hc, right-hand
+// neighbours h1 and neighbours hw one row up in memory. Only lanes in active are
+// worked out (the others lie outside the row).
+RILLO_AVX512_INLINE PixelBlock ShadedBlock(__m512i hc, __m512i h1, __m512i hw, std::int32_t i,
+                                           __mmask16 active, const RowConstants& c,
+                                           const std::uint32_t* src) {
+    const __m512i gx = _mm512_sub_epi32(hc, h1);
+    const __m512i gy = _mm512_sub_epi32(hc, hw);
+    const __m512i dx = _mm512_srai_epi32(gx, 3);
+    const __m512i dy = _mm512_srai_epi32(gy, 3);
+    const __mmask16 wraps =
+        active & _mm512_cmplt_epi32_mask(gx, _mm512_set1_epi32(INT32_MIN + 256));
+    // Rows relative to the first lane's (-1, 0 or 1 fit) and window columns.
+    const __m512i e = _mm512_sub_epi32(dy, _mm512_broadcastd_epi32(_mm512_castsi512_si128(dy)));
+    const __m512i g = _mm512_add_epi32(
+        _mm512_sub_epi32(dx, _mm512_broadcastd_epi32(_mm512_castsi512_si128(dx))),
+        _mm512_add_epi32(c.lanes, _mm512_set1_epi32(kLeftReach)));
+    const __mmask16 fits =
+        _mm512_cmple_epu32_mask(_mm512_add_epi32(e, _mm512_set1_epi32(1)), _mm512_set1_epi32(2)) &
+        _mm512_cmplt_epu32_mask(g, _mm512_set1_epi32(2 * kLanes));
+    // Start of the window of row dy0 - 1, with the index's own wrap-around.
+    const auto dy0 = std::uint32_t(_mm_cvtsi128_si32(_mm512_castsi512_si128(dy)));
+    const auto dx0 = std::uint32_t(_mm_cvtsi128_si32(_mm512_castsi512_si128(dx)));
+    const std::uint32_t start = std::uint32_t(i) + (dy0 - 1) * c.width + dx0 - kLeftReach;
+    PixelBlock b;
+    if (__builtin_expect((active & fits) == 0xFFFF && wraps == 0 && start >= 1 &&
+                             std::int64_t(start) <= c.lastWindowStart,
+                         true)) {
+        const std::uint32_t* p = src + start;
+        const std::uint32_t* q = p + c.width;
+        const std::uint32_t* u = q + c.width;
+        __m512i s = _mm512_permutex2var_epi32(Load(q), g, Load(q + kLanes));
+        s = _mm512_mask_blend_epi32(_mm512_cmpeq_epi32_mask(e, _mm512_set1_epi32(-1)), s,
+                                    _mm512_permutex2var_epi32(Load(p), g, Load(p + kLanes)));
+        s = _mm512_mask_blend_epi32(_mm512_cmpeq_epi32_mask(e, _mm512_set1_epi32(1)), s,
+                                    _mm512_permutex2var_epi32(Load(u), g, Load(u + kLanes)));
+        b.pixels = Shade(s, gx);
+        b.store = 0xFFFF;
+        b.cellByCell = 0;
+        return b;
+    }
+    // f = i + dy * width + dx, wrapping; 0 < f < cells  <=>  f - 1 < cells - 1 unsigned.
+    const __m512i f = _mm512_add_epi32(
+        _mm512_add_epi32(_mm512_add_epi32(_mm512_set1_epi32(i), c.lanes),
+                         _mm512_mullo_epi32(dy, _mm512_set1_epi32(std::int32_t(c.width)))),
+        dx);
+    const __mmask16 inside = _mm512_cmplt_epu32_mask(_mm512_sub_epi32(f, _mm512_set1_epi32(1)),
+                                                     _mm512_set1_epi32(std::int32_t(c.cells - 1)));
+    b.store = active & inside & __mmask16(~wraps);
+    b.cellByCell = wraps;
+    b.pixels = Shade(_mm512_mask_i32gather_epi32(_mm512_setzero_si512(), b.store, f, src, 4), gx);
+    return b;
+}
+
+RILLO_AVX512_INLINE void StorePixels(const std::int32_t* h, std::int32_t width, std::int32_t cells,
+                                     std::int32_t i, const PixelBlock& b, const std::uint32_t* src,
+                                     std::uint32_t* dst) {
+    if (__builtin_expect(b.store == 0xFFFF, true)) {
+        _mm512_storeu_si512(dst + i, b.pixels);
+        return;
+    }
+    _mm512_mask_storeu_epi32(dst + i, b.store, b.pixels);
+    for (unsigned m = b.cellByCell; m != 0; m &= m - 1)
+        RenderCell(h, width, cells, i + __builtin_ctz(m), src, dst);
+}
+
+// Lanes of the block at a that hold cells from i0 up to (not including) end.
+RILLO_AVX512_INLINE __mmask16 ActiveLanes(std::int32_t a, std::int32_t i0, std::int32_t end) {
+    const std::int32_t lo = i0 > a ? i0 - a : 0;
+    const std::int32_t hi = end - a < kLanes ? end - a : kLanes;
+    return __mmask16((0xFFFFu << lo) & (0xFFFFu >> (kLanes - hi)));
+}
+
+// Three rows of the buffer the wave step reads, at one block: the block's own
+// row m, the row below it d (one row up in memory) and the column sums c of
+// the rows above, own and below.
+struct WaveRows {
+    __m512i m, d, c;
+};
+
+RILLO_AVX512_INLINE WaveRows LoadWaveRows(const std::int32_t* r, std::int32_t width,
+                                          std::int32_t a) {
+    WaveRows v;
+    v.m = Load(r + a);
+    v.d = Load(r + a + width);
+    v.c = _mm512_add_epi32(_mm512_add_epi32(Load(r + a - width), v.d), v.m);
+    return v;
+}
+
+// A hint to fetch the line holding base[index]. The address is formed as an
+// integer: beyond a buffer's end the hint is merely useless, never an access.
+RILLO_AVX512_INLINE void Prefetch(const void* base, std::int64_t index) {
+    _mm_prefetch(reinterpret_cast<const char*>(reinterpret_cast<std::uintptr_t>(base) +
+                                               std::uintptr_t(index) * 4u),
+                 _MM_HINT_T0);
+}
+
+// The row's blocks follow the cache lines of the height buffers: block a holds
+// cells a .. a + 15 with a a multiple of 16, and the blocks at the row's ends
+// store only their cells in the row. The eight-neighbour sum of the wave step is
+// the column sums left, own and right less the cell itself; the left and right
+// sums come from the blocks before and after by shifting lanes, so each block
+// loads three lines of the read buffer instead of nine unaligned vectors.
+// Software-pipelined: the next block is loaded before this one is stored.
+//
+// kWaveIsHeights: the step writes buffer 0, the one the pixels come from (h is
+// w); otherwise it reads it (h is r). A block's pixels are stored before its
+// heights, and later blocks read only heights at or beyond their own start, so
+// writing the heights does not disturb the pixels.
+template <bool kWaveIsHeights>
+RILLO_AVX512_INLINE void StepRow(std::int32_t* w, const std::int32_t* r, std::int32_t width,
+                                 std::int32_t cells, std::int32_t i0, std::int32_t n, int shift,
+                                 const std::uint32_t* src, std::uint32_t* dst) {
+    const RowConstants c = MakeRowConstants(width, cells);
+    const __m128i count = _mm_cvtsi32_si128(shift);
+    const std::int32_t* h = kWaveIsHeights ? w : r;
+    const std::int32_t end = i0 + n;
+    std::int32_t a = i0 & ~(kLanes - 1);
+    __m512i cLeft = LoadWaveRows(r, width, a - kLanes).c;
+    WaveRows cur = LoadWaveRows(r, width, a);
+    __m512i wCur = Load(w + a);
+    for (; a < end; a += kLanes) {
+        const WaveRows next = LoadWaveRows(r, width, a + kLanes);
+        const __m512i wNext = Load(w + a + kLanes);
+        constexpr std::int64_t kAhead = 256;
+        Prefetch(src, std::int64_t(a) + 8 * std::int64_t(width));
+        Prefetch(r, std::int64_t(a) + width + kAhead);
+        Prefetch(w, std::int64_t(a) + (kWaveIsHeights ? width : 0) + kAhead);
+        Prefetch(dst, std::int64_t(a) + kAhead);
+
+        const __m512i s = _mm512_sub_epi32(
+            _mm512_add_epi32(_mm512_add_epi32(_mm512_alignr_epi32(cur.c, cLeft, 15), cur.c),
+                             _mm512_alignr_epi32(next.c, cur.c, 1)),
+            cur.m);
+        const __m512i d = _mm512_sub_epi32(_mm512_srai_epi32(s, 2), wCur);
+        const __m512i wave = _mm512_sub_epi32(d, _mm512_sra_epi32(d, count));
+
+        const __m512i hc = kWaveIsHeights ? wCur : cur.m;
+        const __m512i h1 = kWaveIsHeights ? _mm512_alignr_epi32(wNext, wCur, 1)
+                                          : _mm512_alignr_epi32(next.m, cur.m, 1);
+        const __m512i hw = kWaveIsHeights ? Load(w + a + width) : cur.d;
+        if (__builtin_expect(a >= i0 && a + kLanes <= end, true)) {
+            StorePixels(h, width, cells, a, ShadedBlock(hc, h1, hw, a, 0xFFFF, c, src), src, dst);
+            _mm512_storeu_si512(w + a, wave);
+        } else {
+            const __mmask16 active = ActiveLanes(a, i0, end);
+            StorePixels(h, width, cells, a, ShadedBlock(hc, h1, hw, a, active, c, src), src, dst);
+            _mm512_mask_storeu_epi32(w + a, active, wave);
+        }
+        cLeft = cur.c;
+        cur = next;
+        wCur = wNext;
+    }
+}
+
+RILLO_AVX512 void RenderRowAvx512(const std::int32_t* h, std::int32_t width, std::int32_t cells,
+                                  std::int32_t i0, std::int32_t n, const std::uint32_t* src,
+                                  std::uint32_t* dst) {
+    const RowConstants c = MakeRowConstants(width, cells);
+    const std::int32_t end = i0 + n;
+    for (std::int32_t a = i0 & ~(kLanes - 1); a < end; a += kLanes) {
+        const __m512i hc = Load(h + a);
+        const PixelBlock b = ShadedBlock(hc, Load(h + a + 1), Load(h + a + width), a,
+                                         ActiveLanes(a, i0, end), c, src);
+        StorePixels(h, width, cells, a, b, src, dst);
+    }
+}
+
+RILLO_AVX512 void PropagateRowAvx512(std::int32_t* w, const std::int32_t* r, std::int32_t width,
+                                     std::int32_t i0, std::int32_t n, int shift) {
+    const __m128i count = _mm_cvtsi32_si128(shift);
+    const std::int32_t end = i0 + n;
+    std::int32_t a = i0 & ~(kLanes - 1);
+    __m512i cLeft = LoadWaveRows(r, width, a - kLanes).c;
+    WaveRows cur = LoadWaveRows(r, width, a);
+    for (; a < end; a += kLanes) {
+        const WaveRows next = LoadWaveRows(r, width, a + kLanes);
+        const __m512i s = _mm512_sub_epi32(
+            _mm512_add_epi32(_mm512_add_epi32(_mm512_alignr_epi32(cur.c, cLeft, 15), cur.c),
+                             _mm512_alignr_epi32(next.c, cur.c, 1)),
+            cur.m);
+        const __m512i d = _mm512_sub_epi32(_mm512_srai_epi32(s, 2), Load(w + a));
+        _mm512_mask_storeu_epi32(w + a, ActiveLanes(a, i0, end),
+                                 _mm512_sub_epi32(d, _mm512_sra_epi32(d, count)));
+        cLeft = cur.c;
+        cur = next;
+    }
+}
+
+RILLO_AVX512 void StepRowAvx512(const std::int32_t* h, std::int32_t* w, const std::int32_t* r,
+                                std::int32_t width, std::int32_t cells, std::int32_t i0,
+                                std::int32_t n, int shift, const std::uint32_t* src,
+                                std::uint32_t* dst) {
+    if (h == w)
+        StepRow<true>(w, r, width, cells, i0, n, shift, src, dst);
+    else if (h == r)
+        StepRow<false>(w, r, width, cells, i0, n, shift, src, dst);
+    else {
+        RenderRowAvx512(h, width, cells, i0, n, src, dst);
+        PropagateRowAvx512(w, r, width, i0, n, shift);
+    }
+}
+
+const RippleKernels kAvx512Kernels = {"avx512", RenderRowAvx512, PropagateRowAvx512,
+                                      StepRowAvx512};
+
+} // namespace
+
+const RippleKernels* Avx512Kernels() {
+    static const bool bSupported = [] {
+        __builtin_cpu_init(); // may run before libgcc's own initialiser
+        return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
+               __builtin_cpu_supports("avx512vl");
+    }();
+    return bSupported ? &kAvx512Kernels : nullptr;
+}
+
+} // namespace rillo
+
+#else
+
+namespace rillo {
+const RippleKernels* Avx512Kernels() {
+    return nullptr;
+}
+} // namespace rillo
+
+#endif
