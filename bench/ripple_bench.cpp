@@ -36,8 +36,22 @@ constexpr int kFlatSteps = 2;
 constexpr int kTimedSteps = 30;
 constexpr std::int64_t kBytesPerCell = 5 * 4;
 
-std::vector<std::uint32_t> MakePicture(std::int32_t w, std::int32_t h) {
-    std::vector<std::uint32_t> p(std::size_t(w) * h);
+// Pictures start on a page, as the saver's DIB sections do.
+template <class T> struct PageAllocator {
+    using value_type = T;
+    PageAllocator() = default;
+    template <class U> PageAllocator(const PageAllocator<U>&) {}
+    T* allocate(std::size_t n) {
+        return static_cast<T*>(::operator new(n * sizeof(T), std::align_val_t(4096)));
+    }
+    void deallocate(T* p, std::size_t) { ::operator delete(p, std::align_val_t(4096)); }
+    template <class U> bool operator==(const PageAllocator<U>&) const { return true; }
+    template <class U> bool operator!=(const PageAllocator<U>&) const { return false; }
+};
+using Picture = std::vector<std::uint32_t, PageAllocator<std::uint32_t>>;
+
+Picture MakePicture(std::int32_t w, std::int32_t h) {
+    Picture p(std::size_t(w) * h);
     for (std::int32_t y = 0; y < h; ++y)
         for (std::int32_t x = 0; x < w; ++x)
             p[std::size_t(y) * w + x] = std::uint32_t((x * 7 + y * 3) & 255) << 16 |
@@ -50,12 +64,12 @@ std::vector<std::uint32_t> MakePicture(std::int32_t w, std::int32_t h) {
 // every run starts from the same water (Restore), since each step changes it.
 struct Scene {
     std::int32_t w, h;
-    std::vector<std::uint32_t> source, frame;
+    Picture source, frame;
     CRippleField field;
     CRain rain;
     RainRect accept;
     std::vector<std::int32_t> saved0, saved1;
-    std::vector<std::uint32_t> savedFrame;
+    Picture savedFrame;
     CRain savedRain;
 
     Scene(std::int32_t width, std::int32_t height, int warmUp)
@@ -109,7 +123,7 @@ double Milliseconds(std::chrono::steady_clock::time_point a,
 
 // One pass of the memory roofline over w * h cells.
 void RooflinePass(std::vector<std::int32_t>& written, const std::vector<std::int32_t>& read,
-                  const std::vector<std::uint32_t>& source, std::vector<std::uint32_t>& dest) {
+                  const Picture& source, Picture& dest) {
     std::int32_t* pw = written.data();
     const std::int32_t* pr = read.data();
     const std::uint32_t* ps = source.data();
@@ -132,7 +146,7 @@ double RooflineMs(std::int32_t w, std::int32_t h) {
         return it->second;
     const std::size_t n = std::size_t(w) * h;
     std::vector<std::int32_t> written(n, 1), read(n, 2);
-    std::vector<std::uint32_t> source(MakePicture(w, h)), dest(n);
+    Picture source(MakePicture(w, h)), dest(n);
     double best = 1e9;
     for (int pass = 0; pass < 20; ++pass) {
         const auto t0 = std::chrono::steady_clock::now();
@@ -184,7 +198,7 @@ void BM_Reference(benchmark::State& state) {
     std::copy(s.field.GetBuffer(1), s.field.GetBuffer(1) + ref.m_buffer1.size(),
               ref.m_buffer1.begin());
     CRain rain = s.rain;
-    std::vector<std::uint32_t> frame = s.frame;
+    Picture frame = s.frame;
     for (auto _ : state) {
         RainAttempt a;
         do
@@ -203,7 +217,7 @@ void BM_MemoryRoofline(benchmark::State& state) {
     const auto w = std::int32_t(state.range(0)), h = std::int32_t(state.range(1));
     const std::size_t n = std::size_t(w) * h;
     std::vector<std::int32_t> written(n, 1), read(n, 2);
-    std::vector<std::uint32_t> source(MakePicture(w, h)), dest(n);
+    Picture source(MakePicture(w, h)), dest(n);
     for (auto _ : state)
         RooflinePass(written, read, source, dest);
     Finish(state, w, h);

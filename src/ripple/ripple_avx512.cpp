@@ -4,11 +4,11 @@
 //
 // The samples are what the narrower sets spend most of their time on: one load
 // and one insert per pixel. Here they come from the picture a row at a time. On
-// water that is not breaking, the sixteen samples of a block lie within three
-// picture rows (the block's row offset dy and its neighbours) and within a few
-// columns of their own cells, so each row of the block is one 32-pixel window,
-// two loads and one two-table permute; a blend per row picks each lane's row.
-// Blocks that do not fit the windows use the hardware gather.
+// the saver's rain the sixteen samples of a block mostly lie within three
+// picture rows (from the block's lowest row offset) and within a few columns of
+// their own cells, so each row is one 32-pixel window, two loads and one
+// two-table permute, and a blend per row picks each lane's row. Blocks that do
+// not fit the windows use the hardware gather.
 #include "ripple/ripple_kernels.h"
 
 #if defined(__x86_64__) && !defined(_WIN32)
@@ -19,7 +19,8 @@
 #include <immintrin.h>
 
 #define RILLO_AVX512 __attribute__((target("avx512f,avx512bw,avx512vl")))
-#define RILLO_AVX512_INLINE __attribute__((target("avx512f,avx512bw,avx512vl"), always_inline)) inline
+#define RILLO_AVX512_INLINE                                                                        \
+    __attribute__((target("avx512f,avx512bw,avx512vl"), always_inline)) inline
 
 namespace rillo {
 
@@ -29,6 +30,8 @@ constexpr std::int32_t kLanes = 16;
 // Window columns before a block's first sample column: lanes may sample up to this
 // many columns left of the first lane's sample and 15 right of it.
 constexpr std::int32_t kLeftReach = 8;
+// Picture rows a block's samples may span.
+constexpr std::int32_t kWindowRows = 3;
 
 RILLO_AVX512_INLINE __m512i Load(const void* p) {
     return _mm512_loadu_si512(p);
@@ -42,8 +45,8 @@ RILLO_AVX512_INLINE __m512i Shade(__m512i p, __m512i gx) {
     const __m512i words = _mm512_packs_epi32(gx, _mm512_set1_epi32(0x7FFF));
     const __m512i bytes =
         _mm512_packus_epi16(words, _mm512_subs_epi16(_mm512_setzero_si512(), words));
-    const __m512i down = _mm512_broadcast_i32x4(
-        _mm_setr_epi8(0, 0, 0, 4, 1, 1, 1, 4, 2, 2, 2, 4, 3, 3, 3, 4));
+    const __m512i down =
+        _mm512_broadcast_i32x4(_mm_setr_epi8(0, 0, 0, 4, 1, 1, 1, 4, 2, 2, 2, 4, 3, 3, 3, 4));
     const __m512i up = _mm512_broadcast_i32x4(
         _mm_setr_epi8(8, 8, 8, 12, 9, 9, 9, 12, 10, 10, 10, 12, 11, 11, 11, 12));
     return _mm512_adds_epu8(_mm512_subs_epu8(p, _mm512_shuffle_epi8(bytes, down)),
@@ -72,7 +75,7 @@ RILLO_AVX512_INLINE RowConstants MakeRowConstants(std::int32_t width, std::int32
     RowConstants c;
     c.cells = std::uint32_t(cells);
     c.width = std::uint32_t(width);
-    c.lastWindowStart = std::int64_t(cells) - 2 * std::int64_t(width) - 2 * kLanes;
+    c.lastWindowStart = std::int64_t(cells) - (kWindowRows - 1) * std::int64_t(width) - 2 * kLanes;
     c.lanes = _mm512_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
     return c;
 }
@@ -89,30 +92,29 @@ RILLO_AVX512_INLINE PixelBlock ShadedBlock(__m512i hc, __m512i h1, __m512i hw, s
     const __m512i dy = _mm512_srai_epi32(gy, 3);
     const __mmask16 wraps =
         active & _mm512_cmplt_epi32_mask(gx, _mm512_set1_epi32(INT32_MIN + 256));
-    // Rows relative to the first lane's (-1, 0 or 1 fit) and window columns.
-    const __m512i e = _mm512_sub_epi32(dy, _mm512_broadcastd_epi32(_mm512_castsi512_si128(dy)));
-    const __m512i g = _mm512_add_epi32(
-        _mm512_sub_epi32(dx, _mm512_broadcastd_epi32(_mm512_castsi512_si128(dx))),
-        _mm512_add_epi32(c.lanes, _mm512_set1_epi32(kLeftReach)));
-    const __mmask16 fits =
-        _mm512_cmple_epu32_mask(_mm512_add_epi32(e, _mm512_set1_epi32(1)), _mm512_set1_epi32(2)) &
-        _mm512_cmplt_epu32_mask(g, _mm512_set1_epi32(2 * kLanes));
-    // Start of the window of row dy0 - 1, with the index's own wrap-around.
-    const auto dy0 = std::uint32_t(_mm_cvtsi128_si32(_mm512_castsi512_si128(dy)));
+    // Rows relative to the block's lowest (0 .. kWindowRows - 1 fit) and window
+    // columns relative to the first lane's.
+    const auto dyMin = std::uint32_t(_mm512_reduce_min_epi32(dy));
+    const __m512i e = _mm512_sub_epi32(dy, _mm512_set1_epi32(std::int32_t(dyMin)));
+    const __m512i g =
+        _mm512_add_epi32(_mm512_sub_epi32(dx, _mm512_broadcastd_epi32(_mm512_castsi512_si128(dx))),
+                         _mm512_add_epi32(c.lanes, _mm512_set1_epi32(kLeftReach)));
+    const __mmask16 fits = _mm512_cmplt_epu32_mask(e, _mm512_set1_epi32(kWindowRows)) &
+                           _mm512_cmplt_epu32_mask(g, _mm512_set1_epi32(2 * kLanes));
+    // Start of the window of row dyMin, with the index's own wrap-around.
     const auto dx0 = std::uint32_t(_mm_cvtsi128_si32(_mm512_castsi512_si128(dx)));
-    const std::uint32_t start = std::uint32_t(i) + (dy0 - 1) * c.width + dx0 - kLeftReach;
+    const std::uint32_t start = std::uint32_t(i) + dyMin * c.width + dx0 - kLeftReach;
     PixelBlock b;
     if (__builtin_expect((active & fits) == 0xFFFF && wraps == 0 && start >= 1 &&
                              std::int64_t(start) <= c.lastWindowStart,
                          true)) {
         const std::uint32_t* p = src + start;
-        const std::uint32_t* q = p + c.width;
-        const std::uint32_t* u = q + c.width;
-        __m512i s = _mm512_permutex2var_epi32(Load(q), g, Load(q + kLanes));
-        s = _mm512_mask_blend_epi32(_mm512_cmpeq_epi32_mask(e, _mm512_set1_epi32(-1)), s,
-                                    _mm512_permutex2var_epi32(Load(p), g, Load(p + kLanes)));
-        s = _mm512_mask_blend_epi32(_mm512_cmpeq_epi32_mask(e, _mm512_set1_epi32(1)), s,
-                                    _mm512_permutex2var_epi32(Load(u), g, Load(u + kLanes)));
+        __m512i s = _mm512_permutex2var_epi32(Load(p), g, Load(p + kLanes));
+        for (std::int32_t row = 1; row < kWindowRows; ++row) {
+            p += c.width;
+            s = _mm512_mask_blend_epi32(_mm512_cmpeq_epi32_mask(e, _mm512_set1_epi32(row)), s,
+                                        _mm512_permutex2var_epi32(Load(p), g, Load(p + kLanes)));
+        }
         b.pixels = Shade(s, gx);
         b.store = 0xFFFF;
         b.cellByCell = 0;
@@ -131,11 +133,15 @@ RILLO_AVX512_INLINE PixelBlock ShadedBlock(__m512i hc, __m512i h1, __m512i hw, s
     return b;
 }
 
+template <bool kStream = false>
 RILLO_AVX512_INLINE void StorePixels(const std::int32_t* h, std::int32_t width, std::int32_t cells,
                                      std::int32_t i, const PixelBlock& b, const std::uint32_t* src,
                                      std::uint32_t* dst) {
     if (__builtin_expect(b.store == 0xFFFF, true)) {
-        _mm512_storeu_si512(dst + i, b.pixels);
+        if (kStream)
+            _mm512_stream_si512(reinterpret_cast<__m512i*>(dst + i), b.pixels);
+        else
+            _mm512_storeu_si512(dst + i, b.pixels);
         return;
     }
     _mm512_mask_storeu_epi32(dst + i, b.store, b.pixels);
@@ -148,6 +154,15 @@ RILLO_AVX512_INLINE __mmask16 ActiveLanes(std::int32_t a, std::int32_t i0, std::
     const std::int32_t lo = i0 > a ? i0 - a : 0;
     const std::int32_t hi = end - a < kLanes ? end - a : kLanes;
     return __mmask16((0xFFFFu << lo) & (0xFFFFu >> (kLanes - hi)));
+}
+
+// The pixels of the block at a, whose lanes beyond i0 .. end - 1 are left alone.
+RILLO_AVX512_INLINE PixelBlock PixelsAt(std::int32_t a, std::int32_t i0, std::int32_t end,
+                                        const RowConstants& c, const std::uint32_t* src, __m512i hc,
+                                        __m512i h1, __m512i hw) {
+    const __mmask16 active =
+        a >= i0 && a + kLanes <= end ? __mmask16(0xFFFF) : ActiveLanes(a, i0, end);
+    return ShadedBlock(hc, h1, hw, a, active, c, src);
 }
 
 // Three rows of the buffer the wave step reads, at one block: the block's own
@@ -180,13 +195,20 @@ RILLO_AVX512_INLINE void Prefetch(const void* base, std::int64_t index) {
 // the column sums left, own and right less the cell itself; the left and right
 // sums come from the blocks before and after by shifting lanes, so each block
 // loads three lines of the read buffer instead of nine unaligned vectors.
-// Software-pipelined: the next block is loaded before this one is stored.
+// Software-pipelined: the pixels of a block are worked out one block ahead, so
+// the picture windows are loaded before the previous block's pixels are stored:
+// a load that follows a store to an address with the same low 12 bits waits for
+// it, and the picture and the frame often start at the same offset in a page.
+//
+// kStream: the frame starts on a cache line, so whole blocks of pixels are
+// streamed to memory instead of being read into the cache first only to be
+// overwritten (a 4K frame does not stay in the cache anyway).
 //
 // kWaveIsHeights: the step writes buffer 0, the one the pixels come from (h is
 // w); otherwise it reads it (h is r). A block's pixels are stored before its
 // heights, and later blocks read only heights at or beyond their own start, so
 // writing the heights does not disturb the pixels.
-template <bool kWaveIsHeights>
+template <bool kWaveIsHeights, bool kStream>
 RILLO_AVX512_INLINE void StepRow(std::int32_t* w, const std::int32_t* r, std::int32_t width,
                                  std::int32_t cells, std::int32_t i0, std::int32_t n, int shift,
                                  const std::uint32_t* src, std::uint32_t* dst) {
@@ -197,15 +219,29 @@ RILLO_AVX512_INLINE void StepRow(std::int32_t* w, const std::int32_t* r, std::in
     std::int32_t a = i0 & ~(kLanes - 1);
     __m512i cLeft = LoadWaveRows(r, width, a - kLanes).c;
     WaveRows cur = LoadWaveRows(r, width, a);
+    WaveRows next = LoadWaveRows(r, width, a + kLanes);
     __m512i wCur = Load(w + a);
+    __m512i wNext = Load(w + a + kLanes);
+    PixelBlock pixels = PixelsAt(a, i0, end, c, src, kWaveIsHeights ? wCur : cur.m,
+                                 kWaveIsHeights ? _mm512_alignr_epi32(wNext, wCur, 1)
+                                                : _mm512_alignr_epi32(next.m, cur.m, 1),
+                                 kWaveIsHeights ? Load(w + a + width) : cur.d);
     for (; a < end; a += kLanes) {
-        const WaveRows next = LoadWaveRows(r, width, a + kLanes);
-        const __m512i wNext = Load(w + a + kLanes);
         constexpr std::int64_t kAhead = 256;
         Prefetch(src, std::int64_t(a) + 8 * std::int64_t(width));
         Prefetch(r, std::int64_t(a) + width + kAhead);
         Prefetch(w, std::int64_t(a) + (kWaveIsHeights ? width : 0) + kAhead);
         Prefetch(dst, std::int64_t(a) + kAhead);
+
+        const WaveRows after = LoadWaveRows(r, width, a + 2 * kLanes);
+        const __m512i wAfter = Load(w + a + 2 * kLanes);
+        const std::int32_t b = a + kLanes;
+        const PixelBlock nextPixels =
+            b < end ? PixelsAt(b, i0, end, c, src, kWaveIsHeights ? wNext : next.m,
+                               kWaveIsHeights ? _mm512_alignr_epi32(wAfter, wNext, 1)
+                                              : _mm512_alignr_epi32(after.m, next.m, 1),
+                               kWaveIsHeights ? Load(w + b + width) : next.d)
+                    : pixels;
 
         const __m512i s = _mm512_sub_epi32(
             _mm512_add_epi32(_mm512_add_epi32(_mm512_alignr_epi32(cur.c, cLeft, 15), cur.c),
@@ -214,22 +250,20 @@ RILLO_AVX512_INLINE void StepRow(std::int32_t* w, const std::int32_t* r, std::in
         const __m512i d = _mm512_sub_epi32(_mm512_srai_epi32(s, 2), wCur);
         const __m512i wave = _mm512_sub_epi32(d, _mm512_sra_epi32(d, count));
 
-        const __m512i hc = kWaveIsHeights ? wCur : cur.m;
-        const __m512i h1 = kWaveIsHeights ? _mm512_alignr_epi32(wNext, wCur, 1)
-                                          : _mm512_alignr_epi32(next.m, cur.m, 1);
-        const __m512i hw = kWaveIsHeights ? Load(w + a + width) : cur.d;
-        if (__builtin_expect(a >= i0 && a + kLanes <= end, true)) {
-            StorePixels(h, width, cells, a, ShadedBlock(hc, h1, hw, a, 0xFFFF, c, src), src, dst);
+        StorePixels<kStream>(h, width, cells, a, pixels, src, dst);
+        if (__builtin_expect(a >= i0 && a + kLanes <= end, true))
             _mm512_storeu_si512(w + a, wave);
-        } else {
-            const __mmask16 active = ActiveLanes(a, i0, end);
-            StorePixels(h, width, cells, a, ShadedBlock(hc, h1, hw, a, active, c, src), src, dst);
-            _mm512_mask_storeu_epi32(w + a, active, wave);
-        }
+        else
+            _mm512_mask_storeu_epi32(w + a, ActiveLanes(a, i0, end), wave);
         cLeft = cur.c;
         cur = next;
+        next = after;
         wCur = wNext;
+        wNext = wAfter;
+        pixels = nextPixels;
     }
+    if (kStream)
+        _mm_sfence(); // streamed stores are weakly ordered: publish the row's pixels
 }
 
 RILLO_AVX512 void RenderRowAvx512(const std::int32_t* h, std::int32_t width, std::int32_t cells,
@@ -270,18 +304,22 @@ RILLO_AVX512 void StepRowAvx512(const std::int32_t* h, std::int32_t* w, const st
                                 std::int32_t width, std::int32_t cells, std::int32_t i0,
                                 std::int32_t n, int shift, const std::uint32_t* src,
                                 std::uint32_t* dst) {
-    if (h == w)
-        StepRow<true>(w, r, width, cells, i0, n, shift, src, dst);
+    const bool bStream = reinterpret_cast<std::uintptr_t>(dst) % 64 == 0;
+    if (h == w && bStream)
+        StepRow<true, true>(w, r, width, cells, i0, n, shift, src, dst);
+    else if (h == w)
+        StepRow<true, false>(w, r, width, cells, i0, n, shift, src, dst);
+    else if (h == r && bStream)
+        StepRow<false, true>(w, r, width, cells, i0, n, shift, src, dst);
     else if (h == r)
-        StepRow<false>(w, r, width, cells, i0, n, shift, src, dst);
+        StepRow<false, false>(w, r, width, cells, i0, n, shift, src, dst);
     else {
         RenderRowAvx512(h, width, cells, i0, n, src, dst);
         PropagateRowAvx512(w, r, width, i0, n, shift);
     }
 }
 
-const RippleKernels kAvx512Kernels = {"avx512", RenderRowAvx512, PropagateRowAvx512,
-                                      StepRowAvx512};
+const RippleKernels kAvx512Kernels = {"avx512", RenderRowAvx512, PropagateRowAvx512, StepRowAvx512};
 
 } // namespace
 

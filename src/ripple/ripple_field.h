@@ -44,9 +44,7 @@ class CRippleField {
     std::int32_t GetDampShift() const { return m_nDampShift; }
 
     // Height map 0 or 1 (any nonzero value selects 1); null while the field is empty.
-    std::int32_t* GetBuffer(std::int32_t nBuffer) {
-        return nBuffer == 0 ? m_pBuffer0 : m_pBuffer1;
-    }
+    std::int32_t* GetBuffer(std::int32_t nBuffer) { return nBuffer == 0 ? m_pBuffer0 : m_pBuffer1; }
     const std::int32_t* GetBuffer(std::int32_t nBuffer) const {
         return nBuffer == 0 ? m_pBuffer0 : m_pBuffer1;
     }

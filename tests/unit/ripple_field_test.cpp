@@ -352,6 +352,50 @@ TEST_P(RippleKernelTest, RainyStepsMatchTheReferenceOnEveryShape) {
     }
 }
 
+// The saver's own kind of rain: wide, gentle drops, so samples stay a row or
+// two from their cells (the wide kernels take them from windows of the picture
+// rows), on pictures that start on a cache line, as a DIB section does, and
+// on pictures that do not.
+TEST_P(RippleKernelTest, GentleRainOnAlignedAndShiftedPicturesMatchesTheReference) {
+    std::mt19937 rng(4242);
+    for (std::int32_t w : {96, 100, 161}) {
+        const std::int32_t h = 40;
+        const std::size_t n = std::size_t(w) * h;
+        for (std::size_t shift : {0, 1, 3}) {
+            std::vector<std::uint32_t> store(2 * n + 64), refDst;
+            std::uint32_t* base = store.data();
+            while (reinterpret_cast<std::uintptr_t>(base) % 64 != 0)
+                ++base;
+            std::uint32_t* src = base + shift;
+            std::uint32_t* dst = src + n + 16;
+            for (std::size_t i = 0; i < n; ++i) {
+                src[i] = rng();
+                dst[i] = rng();
+            }
+            refDst.assign(dst, dst + n);
+            CRippleField field;
+            CReferenceRippleField ref;
+            ASSERT_TRUE(field.Resize(w, h));
+            ref.Resize(w, h);
+            std::uniform_int_distribution<std::int32_t> px(0, w - 1), py(0, h - 1), rad(8, 40),
+                str(64, 300);
+            for (int step = 0; step < 60; ++step) {
+                const std::int32_t x = px(rng), y = py(rng), r = rad(rng), k = str(rng);
+                field.Drop(x, y, r, k, field.GetCurrent());
+                ref.Drop(x, y, r, k, ref.m_nCurrent);
+                field.Render(src, dst);
+                ref.Render(src, refDst.data());
+                for (std::size_t i = 0; i < n; ++i) {
+                    ASSERT_EQ(dst[i], refDst[i])
+                        << w << " wide, shift " << shift << ", step " << step << ", pixel " << i;
+                    ASSERT_EQ(field.GetBuffer(0)[i], ref.m_buffer0[i]) << i;
+                    ASSERT_EQ(field.GetBuffer(1)[i], ref.m_buffer1[i]) << i;
+                }
+            }
+        }
+    }
+}
+
 TEST_P(RippleKernelTest, ExtremeHeightsWrapLikeTheReference) {
     std::mt19937 rng(99);
     const std::int32_t extremes[] = {
