@@ -15,7 +15,9 @@
 
 // gcc 12's AVX-512 intrinsics start some results from a deliberately undefined
 // value, which its own flow analysis then reports.
+#if !defined(__clang__)
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
 #include <immintrin.h>
 
 #define RILLO_AVX512 __attribute__((target("avx512f,avx512bw,avx512vl")))
