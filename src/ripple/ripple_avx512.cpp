@@ -61,6 +61,7 @@ struct PixelBlock {
     __m512i pixels;
     __mmask16 store;
     __mmask16 cellByCell;
+    bool bWindows; // the samples came from picture windows
 };
 
 // Constants of one row stretch.
@@ -87,40 +88,44 @@ RILLO_AVX512_INLINE RowConstants MakeRowConstants(std::int32_t width, std::int32
 // worked out (the others lie outside the row).
 RILLO_AVX512_INLINE PixelBlock ShadedBlock(__m512i hc, __m512i h1, __m512i hw, std::int32_t i,
                                            __mmask16 active, const RowConstants& c,
-                                           const std::uint32_t* src) {
+                                           const std::uint32_t* src, bool bTryWindows) {
     const __m512i gx = _mm512_sub_epi32(hc, h1);
     const __m512i gy = _mm512_sub_epi32(hc, hw);
     const __m512i dx = _mm512_srai_epi32(gx, 3);
     const __m512i dy = _mm512_srai_epi32(gy, 3);
     const __mmask16 wraps =
         active & _mm512_cmplt_epi32_mask(gx, _mm512_set1_epi32(INT32_MIN + 256));
-    // Rows relative to the block's lowest (0 .. kWindowRows - 1 fit) and window
-    // columns relative to the first lane's.
-    const auto dyMin = std::uint32_t(_mm512_reduce_min_epi32(dy));
-    const __m512i e = _mm512_sub_epi32(dy, _mm512_set1_epi32(std::int32_t(dyMin)));
-    const __m512i g =
-        _mm512_add_epi32(_mm512_sub_epi32(dx, _mm512_broadcastd_epi32(_mm512_castsi512_si128(dx))),
-                         _mm512_add_epi32(c.lanes, _mm512_set1_epi32(kLeftReach)));
-    const __mmask16 fits = _mm512_cmplt_epu32_mask(e, _mm512_set1_epi32(kWindowRows)) &
-                           _mm512_cmplt_epu32_mask(g, _mm512_set1_epi32(2 * kLanes));
-    // Start of the window of row dyMin, with the index's own wrap-around.
-    const auto dx0 = std::uint32_t(_mm_cvtsi128_si32(_mm512_castsi512_si128(dx)));
-    const std::uint32_t start = std::uint32_t(i) + dyMin * c.width + dx0 - kLeftReach;
     PixelBlock b;
-    if (__builtin_expect((active & fits) == 0xFFFF && wraps == 0 && start >= 1 &&
-                             std::int64_t(start) <= c.lastWindowStart,
-                         true)) {
-        const std::uint32_t* p = src + start;
-        __m512i s = _mm512_permutex2var_epi32(Load(p), g, Load(p + kLanes));
-        for (std::int32_t row = 1; row < kWindowRows; ++row) {
-            p += c.width;
-            s = _mm512_mask_blend_epi32(_mm512_cmpeq_epi32_mask(e, _mm512_set1_epi32(row)), s,
-                                        _mm512_permutex2var_epi32(Load(p), g, Load(p + kLanes)));
+    b.bWindows = false;
+    if (bTryWindows) {
+        // Rows relative to the block's lowest (0 .. kWindowRows - 1 fit) and
+        // window columns relative to the first lane's.
+        const auto dyMin = std::uint32_t(_mm512_reduce_min_epi32(dy));
+        const __m512i e = _mm512_sub_epi32(dy, _mm512_set1_epi32(std::int32_t(dyMin)));
+        const __m512i g = _mm512_add_epi32(
+            _mm512_sub_epi32(dx, _mm512_broadcastd_epi32(_mm512_castsi512_si128(dx))),
+            _mm512_add_epi32(c.lanes, _mm512_set1_epi32(kLeftReach)));
+        const __mmask16 fits = _mm512_cmplt_epu32_mask(e, _mm512_set1_epi32(kWindowRows)) &
+                               _mm512_cmplt_epu32_mask(g, _mm512_set1_epi32(2 * kLanes));
+        // Start of the window of row dyMin, with the index's own wrap-around.
+        const auto dx0 = std::uint32_t(_mm_cvtsi128_si32(_mm512_castsi512_si128(dx)));
+        const std::uint32_t start = std::uint32_t(i) + dyMin * c.width + dx0 - kLeftReach;
+        if ((active & fits) == 0xFFFF && wraps == 0 && start >= 1 &&
+            std::int64_t(start) <= c.lastWindowStart) {
+            const std::uint32_t* p = src + start;
+            __m512i s = _mm512_permutex2var_epi32(Load(p), g, Load(p + kLanes));
+            for (std::int32_t row = 1; row < kWindowRows; ++row) {
+                p += c.width;
+                s = _mm512_mask_blend_epi32(
+                    _mm512_cmpeq_epi32_mask(e, _mm512_set1_epi32(row)), s,
+                    _mm512_permutex2var_epi32(Load(p), g, Load(p + kLanes)));
+            }
+            b.pixels = Shade(s, gx);
+            b.store = 0xFFFF;
+            b.cellByCell = 0;
+            b.bWindows = true;
+            return b;
         }
-        b.pixels = Shade(s, gx);
-        b.store = 0xFFFF;
-        b.cellByCell = 0;
-        return b;
     }
     // f = i + dy * width + dx, wrapping; 0 < f < cells  <=>  f - 1 < cells - 1 unsigned.
     const __m512i f = _mm512_add_epi32(
@@ -160,11 +165,11 @@ RILLO_AVX512_INLINE __mmask16 ActiveLanes(std::int32_t a, std::int32_t i0, std::
 
 // The pixels of the block at a, whose lanes beyond i0 .. end - 1 are left alone.
 RILLO_AVX512_INLINE PixelBlock PixelsAt(std::int32_t a, std::int32_t i0, std::int32_t end,
-                                        const RowConstants& c, const std::uint32_t* src, __m512i hc,
-                                        __m512i h1, __m512i hw) {
+                                        const RowConstants& c, const std::uint32_t* src,
+                                        bool bTryWindows, __m512i hc, __m512i h1, __m512i hw) {
     const __mmask16 active =
         a >= i0 && a + kLanes <= end ? __mmask16(0xFFFF) : ActiveLanes(a, i0, end);
-    return ShadedBlock(hc, h1, hw, a, active, c, src);
+    return ShadedBlock(hc, h1, hw, a, active, c, src, bTryWindows);
 }
 
 // Three rows of the buffer the wave step reads, at one block: the block's own
@@ -224,7 +229,13 @@ RILLO_AVX512_INLINE void StepRow(std::int32_t* w, const std::int32_t* r, std::in
     WaveRows next = LoadWaveRows(r, width, a + kLanes);
     __m512i wCur = Load(w + a);
     __m512i wNext = Load(w + a + kLanes);
-    PixelBlock pixels = PixelsAt(a, i0, end, c, src, kWaveIsHeights ? wCur : cur.m,
+    // Windows are tried while they keep working: each block that fits them earns
+    // a credit (up to kMaxCredit), each that does not costs one. Without credit
+    // only every sixteenth block tries, so rougher water goes straight to the
+    // gather and calmer water soon comes back to the windows.
+    constexpr int kMaxCredit = 8;
+    int credit = kMaxCredit / 2;
+    PixelBlock pixels = PixelsAt(a, i0, end, c, src, true, kWaveIsHeights ? wCur : cur.m,
                                  kWaveIsHeights ? _mm512_alignr_epi32(wNext, wCur, 1)
                                                 : _mm512_alignr_epi32(next.m, cur.m, 1),
                                  kWaveIsHeights ? Load(w + a + width) : cur.d);
@@ -239,11 +250,14 @@ RILLO_AVX512_INLINE void StepRow(std::int32_t* w, const std::int32_t* r, std::in
         const __m512i wAfter = Load(w + a + 2 * kLanes);
         const std::int32_t b = a + kLanes;
         const PixelBlock nextPixels =
-            b < end ? PixelsAt(b, i0, end, c, src, kWaveIsHeights ? wNext : next.m,
+            b < end ? PixelsAt(b, i0, end, c, src, credit > 0 || (b & 255) == 0,
+                               kWaveIsHeights ? wNext : next.m,
                                kWaveIsHeights ? _mm512_alignr_epi32(wAfter, wNext, 1)
                                               : _mm512_alignr_epi32(after.m, next.m, 1),
                                kWaveIsHeights ? Load(w + b + width) : next.d)
                     : pixels;
+        credit = nextPixels.bWindows ? (credit < kMaxCredit ? credit + 1 : credit)
+                                     : (credit > 0 ? credit - 1 : 0);
 
         const __m512i s = _mm512_sub_epi32(
             _mm512_add_epi32(_mm512_add_epi32(_mm512_alignr_epi32(cur.c, cLeft, 15), cur.c),
@@ -276,7 +290,7 @@ RILLO_AVX512 void RenderRowAvx512(const std::int32_t* h, std::int32_t width, std
     for (std::int32_t a = i0 & ~(kLanes - 1); a < end; a += kLanes) {
         const __m512i hc = Load(h + a);
         const PixelBlock b = ShadedBlock(hc, Load(h + a + 1), Load(h + a + width), a,
-                                         ActiveLanes(a, i0, end), c, src);
+                                         ActiveLanes(a, i0, end), c, src, true);
         StorePixels(h, width, cells, a, b, src, dst);
     }
 }
@@ -306,7 +320,9 @@ RILLO_AVX512 void StepRowAvx512(const std::int32_t* h, std::int32_t* w, const st
                                 std::int32_t width, std::int32_t cells, std::int32_t i0,
                                 std::int32_t n, int shift, const std::uint32_t* src,
                                 std::uint32_t* dst) {
-    const bool bStream = reinterpret_cast<std::uintptr_t>(dst) % 64 == 0;
+    // Frames smaller than this may still be in the cache when they are drawn.
+    constexpr std::int32_t kStreamCells = 3 << 20;
+    const bool bStream = cells >= kStreamCells && reinterpret_cast<std::uintptr_t>(dst) % 64 == 0;
     if (h == w && bStream)
         StepRow<true, true>(w, r, width, cells, i0, n, shift, src, dst);
     else if (h == w)
