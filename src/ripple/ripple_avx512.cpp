@@ -2,13 +2,10 @@
 // reports AVX-512 F, BW and VL. Not built for Windows, for the same reason as the
 // AVX2 set: MinGW's gcc does not keep the stack aligned for spilled wide values.
 //
-// The samples are what the narrower sets spend most of their time on: one load
-// and one insert per pixel. Here they come from the picture a row at a time. On
-// the saver's rain the sixteen samples of a block mostly lie within three
-// picture rows (from the block's lowest row offset) and within a few columns of
-// their own cells, so each row is one 32-pixel window, two loads and one
-// two-table permute, and a blend per row picks each lane's row. Blocks that do
-// not fit the windows use the hardware gather.
+// Over the AVX2 set it gains from its row blocks following the cache lines of
+// the height buffers (see StepRow), from the hardware gather, which is no slower
+// than loading the samples one by one at this width, and from streaming large
+// frames to memory.
 #include "ripple/ripple_kernels.h"
 
 #if defined(__x86_64__) && !defined(_WIN32)
@@ -29,11 +26,6 @@ namespace rillo {
 namespace {
 
 constexpr std::int32_t kLanes = 16;
-// Window columns before a block's first sample column: lanes may sample up to this
-// many columns left of the first lane's sample and 15 right of it.
-constexpr std::int32_t kLeftReach = 8;
-// Picture rows a block's samples may span.
-constexpr std::int32_t kWindowRows = 3;
 
 RILLO_AVX512_INLINE __m512i Load(const void* p) {
     return _mm512_loadu_si512(p);
@@ -61,16 +53,12 @@ struct PixelBlock {
     __m512i pixels;
     __mmask16 store;
     __mmask16 cellByCell;
-    bool bWindows; // the samples came from picture windows
 };
 
 // Constants of one row stretch.
 struct RowConstants {
     std::uint32_t cells;
     std::uint32_t width;
-    // Last start of a block's first window for which all three windows lie
-    // inside the picture; below 1 when none does.
-    std::int64_t lastWindowStart;
     __m512i lanes; // 0, 1, ..., 15
 };
 
@@ -78,7 +66,6 @@ RILLO_AVX512_INLINE RowConstants MakeRowConstants(std::int32_t width, std::int32
     RowConstants c;
     c.cells = std::uint32_t(cells);
     c.width = std::uint32_t(width);
-    c.lastWindowStart = std::int64_t(cells) - (kWindowRows - 1) * std::int64_t(width) - 2 * kLanes;
     c.lanes = _mm512_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
     return c;
 }
@@ -88,52 +75,21 @@ RILLO_AVX512_INLINE RowConstants MakeRowConstants(std::int32_t width, std::int32
 // worked out (the others lie outside the row).
 RILLO_AVX512_INLINE PixelBlock ShadedBlock(__m512i hc, __m512i h1, __m512i hw, std::int32_t i,
                                            __mmask16 active, const RowConstants& c,
-                                           const std::uint32_t* src, bool bTryWindows) {
+                                           const std::uint32_t* src) {
     const __m512i gx = _mm512_sub_epi32(hc, h1);
     const __m512i gy = _mm512_sub_epi32(hc, hw);
-    const __m512i dx = _mm512_srai_epi32(gx, 3);
-    const __m512i dy = _mm512_srai_epi32(gy, 3);
+    // f = i + (gy >> 3) * width + (gx >> 3), wrapping; 0 < f < cells, that is
+    // f - 1 < cells - 1 unsigned.
+    const __m512i f = _mm512_add_epi32(
+        _mm512_add_epi32(
+            _mm512_add_epi32(_mm512_set1_epi32(i), c.lanes),
+            _mm512_mullo_epi32(_mm512_srai_epi32(gy, 3), _mm512_set1_epi32(std::int32_t(c.width)))),
+        _mm512_srai_epi32(gx, 3));
+    const __mmask16 inside = _mm512_cmplt_epu32_mask(_mm512_sub_epi32(f, _mm512_set1_epi32(1)),
+                                                     _mm512_set1_epi32(std::int32_t(c.cells - 1)));
     const __mmask16 wraps =
         active & _mm512_cmplt_epi32_mask(gx, _mm512_set1_epi32(INT32_MIN + 256));
     PixelBlock b;
-    b.bWindows = false;
-    if (bTryWindows) {
-        // Rows relative to the block's lowest (0 .. kWindowRows - 1 fit) and
-        // window columns relative to the first lane's.
-        const auto dyMin = std::uint32_t(_mm512_reduce_min_epi32(dy));
-        const __m512i e = _mm512_sub_epi32(dy, _mm512_set1_epi32(std::int32_t(dyMin)));
-        const __m512i g = _mm512_add_epi32(
-            _mm512_sub_epi32(dx, _mm512_broadcastd_epi32(_mm512_castsi512_si128(dx))),
-            _mm512_add_epi32(c.lanes, _mm512_set1_epi32(kLeftReach)));
-        const __mmask16 fits = _mm512_cmplt_epu32_mask(e, _mm512_set1_epi32(kWindowRows)) &
-                               _mm512_cmplt_epu32_mask(g, _mm512_set1_epi32(2 * kLanes));
-        // Start of the window of row dyMin, with the index's own wrap-around.
-        const auto dx0 = std::uint32_t(_mm_cvtsi128_si32(_mm512_castsi512_si128(dx)));
-        const std::uint32_t start = std::uint32_t(i) + dyMin * c.width + dx0 - kLeftReach;
-        if ((active & fits) == 0xFFFF && wraps == 0 && start >= 1 &&
-            std::int64_t(start) <= c.lastWindowStart) {
-            const std::uint32_t* p = src + start;
-            __m512i s = _mm512_permutex2var_epi32(Load(p), g, Load(p + kLanes));
-            for (std::int32_t row = 1; row < kWindowRows; ++row) {
-                p += c.width;
-                s = _mm512_mask_blend_epi32(
-                    _mm512_cmpeq_epi32_mask(e, _mm512_set1_epi32(row)), s,
-                    _mm512_permutex2var_epi32(Load(p), g, Load(p + kLanes)));
-            }
-            b.pixels = Shade(s, gx);
-            b.store = 0xFFFF;
-            b.cellByCell = 0;
-            b.bWindows = true;
-            return b;
-        }
-    }
-    // f = i + dy * width + dx, wrapping; 0 < f < cells  <=>  f - 1 < cells - 1 unsigned.
-    const __m512i f = _mm512_add_epi32(
-        _mm512_add_epi32(_mm512_add_epi32(_mm512_set1_epi32(i), c.lanes),
-                         _mm512_mullo_epi32(dy, _mm512_set1_epi32(std::int32_t(c.width)))),
-        dx);
-    const __mmask16 inside = _mm512_cmplt_epu32_mask(_mm512_sub_epi32(f, _mm512_set1_epi32(1)),
-                                                     _mm512_set1_epi32(std::int32_t(c.cells - 1)));
     b.store = active & inside & __mmask16(~wraps);
     b.cellByCell = wraps;
     b.pixels = Shade(_mm512_mask_i32gather_epi32(_mm512_setzero_si512(), b.store, f, src, 4), gx);
@@ -165,11 +121,11 @@ RILLO_AVX512_INLINE __mmask16 ActiveLanes(std::int32_t a, std::int32_t i0, std::
 
 // The pixels of the block at a, whose lanes beyond i0 .. end - 1 are left alone.
 RILLO_AVX512_INLINE PixelBlock PixelsAt(std::int32_t a, std::int32_t i0, std::int32_t end,
-                                        const RowConstants& c, const std::uint32_t* src,
-                                        bool bTryWindows, __m512i hc, __m512i h1, __m512i hw) {
+                                        const RowConstants& c, const std::uint32_t* src, __m512i hc,
+                                        __m512i h1, __m512i hw) {
     const __mmask16 active =
         a >= i0 && a + kLanes <= end ? __mmask16(0xFFFF) : ActiveLanes(a, i0, end);
-    return ShadedBlock(hc, h1, hw, a, active, c, src, bTryWindows);
+    return ShadedBlock(hc, h1, hw, a, active, c, src);
 }
 
 // Three rows of the buffer the wave step reads, at one block: the block's own
@@ -203,9 +159,9 @@ RILLO_AVX512_INLINE void Prefetch(const void* base, std::int64_t index) {
 // sums come from the blocks before and after by shifting lanes, so each block
 // loads three lines of the read buffer instead of nine unaligned vectors.
 // Software-pipelined: the pixels of a block are worked out one block ahead, so
-// the picture windows are loaded before the previous block's pixels are stored:
-// a load that follows a store to an address with the same low 12 bits waits for
-// it, and the picture and the frame often start at the same offset in a page.
+// its samples are loaded before the previous block's pixels are stored: a load
+// that follows a store to an address with the same low 12 bits waits for it, and
+// the picture and the frame often start at the same offset in a page.
 //
 // kStream: the frame starts on a cache line, so whole blocks of pixels are
 // streamed to memory instead of being read into the cache first only to be
@@ -229,13 +185,7 @@ RILLO_AVX512_INLINE void StepRow(std::int32_t* w, const std::int32_t* r, std::in
     WaveRows next = LoadWaveRows(r, width, a + kLanes);
     __m512i wCur = Load(w + a);
     __m512i wNext = Load(w + a + kLanes);
-    // Windows are tried while they keep working: each block that fits them earns
-    // a credit (up to kMaxCredit), each that does not costs one. Without credit
-    // only every sixteenth block tries, so rougher water goes straight to the
-    // gather and calmer water soon comes back to the windows.
-    constexpr int kMaxCredit = 8;
-    int credit = kMaxCredit / 2;
-    PixelBlock pixels = PixelsAt(a, i0, end, c, src, true, kWaveIsHeights ? wCur : cur.m,
+    PixelBlock pixels = PixelsAt(a, i0, end, c, src, kWaveIsHeights ? wCur : cur.m,
                                  kWaveIsHeights ? _mm512_alignr_epi32(wNext, wCur, 1)
                                                 : _mm512_alignr_epi32(next.m, cur.m, 1),
                                  kWaveIsHeights ? Load(w + a + width) : cur.d);
@@ -250,14 +200,11 @@ RILLO_AVX512_INLINE void StepRow(std::int32_t* w, const std::int32_t* r, std::in
         const __m512i wAfter = Load(w + a + 2 * kLanes);
         const std::int32_t b = a + kLanes;
         const PixelBlock nextPixels =
-            b < end ? PixelsAt(b, i0, end, c, src, credit > 0 || (b & 255) == 0,
-                               kWaveIsHeights ? wNext : next.m,
+            b < end ? PixelsAt(b, i0, end, c, src, kWaveIsHeights ? wNext : next.m,
                                kWaveIsHeights ? _mm512_alignr_epi32(wAfter, wNext, 1)
                                               : _mm512_alignr_epi32(after.m, next.m, 1),
                                kWaveIsHeights ? Load(w + b + width) : next.d)
                     : pixels;
-        credit = nextPixels.bWindows ? (credit < kMaxCredit ? credit + 1 : credit)
-                                     : (credit > 0 ? credit - 1 : 0);
 
         const __m512i s = _mm512_sub_epi32(
             _mm512_add_epi32(_mm512_add_epi32(_mm512_alignr_epi32(cur.c, cLeft, 15), cur.c),
@@ -290,7 +237,7 @@ RILLO_AVX512 void RenderRowAvx512(const std::int32_t* h, std::int32_t width, std
     for (std::int32_t a = i0 & ~(kLanes - 1); a < end; a += kLanes) {
         const __m512i hc = Load(h + a);
         const PixelBlock b = ShadedBlock(hc, Load(h + a + 1), Load(h + a + width), a,
-                                         ActiveLanes(a, i0, end), c, src, true);
+                                         ActiveLanes(a, i0, end), c, src);
         StorePixels(h, width, cells, a, b, src, dst);
     }
 }
