@@ -369,11 +369,13 @@ TEST_P(RippleKernelTest, RainOnAlignedAndShiftedPicturesMatchesTheReference) {
         const std::size_t n = std::size_t(w) * h;
         for (std::size_t shift : {0, 1, 3}) {
             std::vector<std::uint32_t> store(2 * n + 64), refDst;
-            std::uint32_t* base = store.data();
-            while (reinterpret_cast<std::uintptr_t>(base) % 64 != 0)
-                ++base;
-            std::uint32_t* src = base + shift;
-            std::uint32_t* dst = src + n + 16;
+            const auto aligned = [](std::uint32_t* p) {
+                while (reinterpret_cast<std::uintptr_t>(p) % 64 != 0)
+                    ++p;
+                return p;
+            };
+            std::uint32_t* src = aligned(store.data()) + shift;
+            std::uint32_t* dst = aligned(src + n) + shift;
             for (std::size_t i = 0; i < n; ++i) {
                 src[i] = rng();
                 dst[i] = rng();
