@@ -31,7 +31,7 @@ namespace {
 constexpr std::int32_t kWavelength = 100;
 constexpr std::int32_t kStrength = 100 - 36;
 // Even counts: the field is back at m_nCurrent = 0, which Resize restores.
-constexpr int kWarmUpSteps = 300; // about 20 s of rain: ripples all over the screen
+constexpr int kWarmUpSteps = 300;   // about 20 s of rain: ripples all over the screen
 constexpr int kLongRunSteps = 3000; // a few minutes: about as rough as the water gets
 constexpr int kFlatSteps = 2;
 // Steps timed per run, each run from the same water: more would roughen it.
