@@ -48,7 +48,7 @@ RILLO_AVX512_INLINE __m512i Shade(__m512i p, __m512i gx) {
 }
 
 // The shaded pixels of one block and which lanes to store. Lanes outside the
-// picture are not stored; lanes in bCellByCell are rendered cell by cell.
+// picture are not stored; lanes in cellByCell are rendered cell by cell.
 struct PixelBlock {
     __m512i pixels;
     __mmask16 store;
@@ -161,7 +161,10 @@ RILLO_AVX512_INLINE void Prefetch(const void* base, std::int64_t index) {
 // Software-pipelined: the pixels of a block are worked out one block ahead, so
 // its samples are loaded before the previous block's pixels are stored: a load
 // that follows a store to an address with the same low 12 bits waits for it, and
-// the picture and the frame often start at the same offset in a page.
+// the picture and the frame often start at the same offset in a page. Loads
+// reach from 30 cells before a buffer (the row above the first block of row 1)
+// to 46 after it (the rows below the block after the last one), all within the
+// buffers' padding.
 //
 // kStream: the frame starts on a cache line, so whole blocks of pixels are
 // streamed to memory instead of being read into the cache first only to be

@@ -41,7 +41,8 @@ CRippleField::CRippleField()
 CRippleField::~CRippleField() = default;
 
 bool CRippleField::Resize(std::int32_t nWidth, std::int32_t nHeight) {
-    m_pStorage.reset();
+    m_pStorage0.reset();
+    m_pStorage1.reset();
     m_pBuffer0 = nullptr;
     m_pBuffer1 = nullptr;
     m_nWidth = 0;
@@ -50,23 +51,21 @@ bool CRippleField::Resize(std::int32_t nWidth, std::int32_t nHeight) {
     // Every cell index, and w * h itself, must fit in a signed 32-bit integer.
     if (nWidth <= 0 || nHeight <= 0 || std::int64_t(nWidth) * nHeight > INT32_MAX)
         return false;
-    // Each buffer: padding, the cells rounded up to whole cache lines, padding;
-    // one line more for aligning the first.
-    constexpr std::uint64_t kLineCells = 16;
-    const std::uint64_t span = (std::uint64_t(nWidth) * std::uint64_t(nHeight) + kLineCells - 1) /
-                                   kLineCells * kLineCells +
-                               2 * rillo::kHeightPadding;
-    const std::uint64_t total = 2 * span + kLineCells;
-    if (total > PTRDIFF_MAX / sizeof(std::int32_t))
+    // Each buffer: padding, the cells, padding, in an allocation of its own that
+    // starts on a cache line (and ends right after, so that a memory checker sees
+    // any read beyond the padding).
+    const std::uint64_t length =
+        std::uint64_t(nWidth) * std::uint64_t(nHeight) + 2 * rillo::kHeightPadding;
+    if (length > PTRDIFF_MAX / sizeof(std::int32_t))
         return false;
-    std::unique_ptr<std::int32_t[]> p(new (std::nothrow) std::int32_t[std::size_t(total)]());
-    if (!p)
+    HeightStorage p0(new (std::align_val_t(64), std::nothrow) std::int32_t[std::size_t(length)]());
+    HeightStorage p1(new (std::align_val_t(64), std::nothrow) std::int32_t[std::size_t(length)]());
+    if (!p0 || !p1)
         return false;
-    const auto misalign = std::size_t(reinterpret_cast<std::uintptr_t>(p.get()) % 64u) / 4u;
-    std::int32_t* base = p.get() + (misalign ? kLineCells - misalign : 0);
-    m_pStorage = std::move(p);
-    m_pBuffer0 = base + rillo::kHeightPadding;
-    m_pBuffer1 = base + span + rillo::kHeightPadding;
+    m_pStorage0 = std::move(p0);
+    m_pStorage1 = std::move(p1);
+    m_pBuffer0 = m_pStorage0.get() + rillo::kHeightPadding;
+    m_pBuffer1 = m_pStorage1.get() + rillo::kHeightPadding;
     m_nWidth = nWidth;
     m_nHeight = nHeight;
     return true;

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <new>
 
 class CRippleField {
   public:
@@ -54,10 +55,15 @@ class CRippleField {
     std::int32_t m_nHeight;
     std::int32_t m_nCurrent;
     std::int32_t m_nDampShift;
-    // Both height maps in one allocation, each 64-byte aligned between
-    // rillo::kHeightPadding zero cells on either side that the wide kernels may
-    // read (never write), so that their blocks can follow cache lines.
-    std::unique_ptr<std::int32_t[]> m_pStorage;
+    // Each height map is 64-byte aligned, between rillo::kHeightPadding zero cells
+    // on either side that the wide kernels may read (never write), so that their
+    // blocks can follow cache lines.
+    struct AlignedDelete {
+        void operator()(std::int32_t* p) const { ::operator delete[](p, std::align_val_t(64)); }
+    };
+    using HeightStorage = std::unique_ptr<std::int32_t[], AlignedDelete>;
+    HeightStorage m_pStorage0;
+    HeightStorage m_pStorage1;
     std::int32_t* m_pBuffer0;
     std::int32_t* m_pBuffer1;
 };

@@ -55,8 +55,9 @@ inline void PropagateCell(std::int32_t* w, const std::int32_t* r, std::int32_t w
 
 // Cells readable before the first and after the last cell of each height buffer
 // (always zero); the buffers themselves start on a 64-byte boundary. Kernels may
-// read that far outside a buffer and write only the cells they are given.
-constexpr std::int32_t kHeightPadding = 32;
+// read that far outside a buffer and write only the cells they are given. (The
+// AVX-512 set reads up to 30 cells before and 46 after.)
+constexpr std::int32_t kHeightPadding = 64;
 
 struct RippleKernels {
     const char* pszName;
