@@ -1,6 +1,6 @@
 // AVX-512 row kernels: sixteen cells per iteration, used only when the processor
-// reports AVX-512 F, BW and VL. Not built for Windows, for the same reason as the
-// AVX2 set: MinGW's gcc does not keep the stack aligned for spilled wide values.
+// reports AVX-512 F, BW and VL. For Windows it is assembled like the AVX2 set,
+// with aligned vector moves encoded as unaligned ones.
 //
 // Over the AVX2 set it gains from its row blocks following the cache lines of
 // the height buffers (see StepRow), from the hardware gather, which is no slower
@@ -8,7 +8,7 @@
 // frames to memory.
 #include "ripple/ripple_kernels.h"
 
-#if defined(__x86_64__) && !defined(_WIN32)
+#if defined(__x86_64__)
 
 // gcc 12's AVX-512 intrinsics start some results from a deliberately undefined
 // value, which its own flow analysis then reports.
