@@ -10,10 +10,14 @@
 //   startup_bench launch SCR [RUNS]   from starting "SCR /s" to its window and to
 //                                     its first frame on the screen, beside the
 //                                     start of an empty process
+//   startup_bench water W H [STEPS]   water steps (Drop + Render) of a W x H field
+//                                     after 300 drops, with each kernel set the
+//                                     processor runs; needs no display
 //   startup_bench nop                 returns at once (the empty process)
 #include "framework/dc.h"
 #include "ripple/dib_surface.h"
 #include "ripple/ripple_field.h"
+#include "ripple/ripple_kernels.h"
 #include "saver/rain.h"
 #include "saver/snapshot.h"
 #include "saver/water_wnd.h"
@@ -532,6 +536,61 @@ int Launch(const wchar_t* scr, int runs) {
     return 0;
 }
 
+// Water steps as the window makes them, on pictures in page-aligned memory as DIB
+// sections are, from the same water after 300 drops for every kernel set.
+int Water(std::int32_t w, std::int32_t h, int steps) {
+    if (w < 3 || h < 3 || steps < 1 || !(std::int64_t(w) * h <= (1 << 26)))
+        return 2;
+    const std::size_t n = std::size_t(w) * h;
+    auto* source = static_cast<std::uint32_t*>(
+        ::VirtualAlloc(nullptr, n * 4, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+    auto* frame = static_cast<std::uint32_t*>(
+        ::VirtualAlloc(nullptr, n * 4, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+    if (!source || !frame)
+        return 1;
+    for (std::size_t i = 0; i < n; ++i)
+        source[i] = std::uint32_t(i * 2654435761u) & 0x00FFFFFFu;
+    CRippleField field;
+    if (!field.Resize(w, h))
+        return 1;
+    CRain rain;
+    const RainRect accept = CRain::AcceptanceRect(w, h);
+    const auto step = [&] {
+        RainAttempt a;
+        do
+            a = rain.Attempt(w, h, accept);
+        while (!a.bDrop);
+        field.Drop(a.nCellX, a.nCellY, 100, 64, field.GetCurrent());
+        field.Render(source, frame);
+    };
+    for (int i = 0; i < 300; ++i)
+        step();
+    const std::vector<std::int32_t> saved0(field.GetBuffer(0), field.GetBuffer(0) + n),
+        saved1(field.GetBuffer(1), field.GetBuffer(1) + n);
+    const CRain savedRain = rain;
+    Table t;
+    for (const rillo::RippleKernels* k :
+         {rillo::Sse2Kernels(), rillo::Avx2Kernels(), rillo::Avx512Kernels()}) {
+        if (!k)
+            continue;
+        rillo::UseRippleKernels(k);
+        std::copy(saved0.begin(), saved0.end(), field.GetBuffer(0));
+        std::copy(saved1.begin(), saved1.end(), field.GetBuffer(1));
+        rain = savedRain;
+        for (int i = 0; i < steps; ++i) {
+            const double t0 = Now();
+            step();
+            t.Add(std::string("Drop + Render, ") + k->pszName, Now() - t0);
+        }
+    }
+    rillo::UseRippleKernels(nullptr);
+    std::printf("%d x %d\n", w, h);
+    t.Print("water steps after 300 drops");
+    ::VirtualFree(source, 0, MEM_RELEASE);
+    ::VirtualFree(frame, 0, MEM_RELEASE);
+    return 0;
+}
+
 } // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -542,8 +601,11 @@ int wmain(int argc, wchar_t** argv) {
         return Steps(argc > 2 ? _wtoi(argv[2]) : 10);
     if (command == L"draw")
         return Draw(argc > 2 ? _wtoi(argv[2]) : 100);
+    if (command == L"water" && argc > 3)
+        return Water(_wtoi(argv[2]), _wtoi(argv[3]), argc > 4 ? _wtoi(argv[4]) : 30);
     if (command == L"launch" && argc > 2)
         return Launch(argv[2], argc > 3 ? _wtoi(argv[3]) : 5);
-    std::printf("usage: startup_bench steps [ROUNDS] | draw [FRAMES] | launch SCR [RUNS] | nop\n");
+    std::printf("usage: startup_bench steps [ROUNDS] | draw [FRAMES] | launch SCR [RUNS] | "
+                "water W H [STEPS] | nop\n");
     return 2;
 }
