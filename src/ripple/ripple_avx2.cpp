@@ -1,10 +1,11 @@
 // AVX2 row kernels: eight cells per iteration, used only when the processor
-// reports AVX2. (For Windows this file is assembled with aligned vector moves
-// encoded as unaligned ones: MinGW's gcc does not keep the stack 32-byte
-// aligned for spilled 256-bit values, and an aligned spill could fault.)
+// reports AVX2, in 64-bit builds (the ones the tests run). For Windows this file
+// is assembled with aligned vector moves encoded as unaligned ones: MinGW's gcc
+// does not keep the stack 32-byte aligned for spilled 256-bit values, and an
+// aligned spill could fault.
 #include "ripple/ripple_kernels.h"
 
-#if defined(__x86_64__) || defined(__i386__)
+#if defined(__x86_64__)
 
 #include <immintrin.h>
 
