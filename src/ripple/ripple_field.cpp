@@ -114,8 +114,10 @@ void CRippleField::Render(const std::uint32_t* pSource, std::uint32_t* pDest) {
         // row r is rendered from rows r and r + 1 before it is propagated, and no
         // later pixel reads it again. Frames equal a full pixel pass followed by a
         // full propagation.
+        const bool bPixels = pSource && pDest;
+        const bool bCombined = bPixels && kernels.pfnStepRow;
         for (std::int32_t row = 1; row < h - 1; ++row) {
-            if (pSource && pDest && kernels.pfnStepRow) {
+            if (bCombined) {
                 kernels.pfnStepRow(heights, out, in, w, cells, row * w + 1, w - 2, shift, pSource,
                                    pDest);
                 continue;
@@ -123,12 +125,9 @@ void CRippleField::Render(const std::uint32_t* pSource, std::uint32_t* pDest) {
             for (std::int32_t c = 1; c < w - 1; c += kStretch) {
                 const std::int32_t n = w - 1 - c < kStretch ? w - 1 - c : kStretch;
                 const std::int32_t i0 = row * w + c;
-                if (!pSource || !pDest) {
-                    kernels.pfnPropagateRow(out, in, w, i0, n, shift);
-                } else {
+                if (bPixels)
                     kernels.pfnRenderRow(heights, w, cells, i0, n, pSource, pDest);
-                    kernels.pfnPropagateRow(out, in, w, i0, n, shift);
-                }
+                kernels.pfnPropagateRow(out, in, w, i0, n, shift);
             }
         }
     }
