@@ -13,7 +13,7 @@
 // times are the steadiest.
 #include "ripple/ripple_field.h"
 #include "ripple/ripple_kernels.h"
-#include "saver/rain.h"
+#include "saver/rainfall.h"
 
 #include "reference_ripple.h"
 
@@ -28,13 +28,13 @@
 
 namespace {
 
-constexpr std::int32_t kWavelength = 100;
-constexpr std::int32_t kStrength = 100 - 36;
+// The saver's default settings.
+constexpr rillo::SaverSettings kSettings{};
 // Even counts: the field is back at m_nCurrent = 0, which Resize restores.
 constexpr int kWarmUpSteps = 300;   // about 20 s of rain: ripples all over the screen
 constexpr int kLongRunSteps = 3000; // a few minutes: about as rough as the water gets
 constexpr int kFlatSteps = 2;
-// Steps timed per run, each run from the same water: more would roughen it.
+// Raining ticks timed per run, each run from the same water: more would roughen it.
 constexpr int kTimedSteps = 30;
 constexpr std::int64_t kBytesPerCell = 5 * 4;
 
@@ -67,45 +67,40 @@ Picture MakePicture(std::int32_t w, std::int32_t h) {
 struct Scene {
     std::int32_t w, h;
     Picture source, frame;
-    CRippleField field;
-    CRain rain;
-    RainRect accept;
+    rillo::Rainfall rain{kSettings};
+    CRippleField& field = rain.GetField();
     std::vector<std::int32_t> saved0, saved1;
     Picture savedFrame;
     CRain savedRain;
 
     Scene(std::int32_t width, std::int32_t height, int warmUp)
-        : w(width), h(height), source(MakePicture(width, height)), frame(source),
-          accept(CRain::AcceptanceRect(width, height)) {
-        field.Resize(w, h);
-        for (int n = 0; n < warmUp; ++n)
-            Step();
+        : w(width), h(height), source(MakePicture(width, height)), frame(source) {
+        rain.Resize(w, h);
+        for (int n = 0; n < warmUp;)
+            n += Step();
         const std::size_t cells = std::size_t(w) * h;
         saved0.assign(field.GetBuffer(0), field.GetBuffer(0) + cells);
         saved1.assign(field.GetBuffer(1), field.GetBuffer(1) + cells);
         savedFrame = frame;
-        savedRain = rain;
+        savedRain = rain.GetRain();
     }
     void Restore() {
-        field.Resize(w, h);
+        rain.Resize(w, h);
         std::copy(saved0.begin(), saved0.end(), field.GetBuffer(0));
         std::copy(saved1.begin(), saved1.end(), field.GetBuffer(1));
         frame = savedFrame;
-        rain = savedRain;
+        rain.GetRain() = savedRain;
     }
-    RainAttempt NextDrop() {
-        for (;;) {
-            const RainAttempt a = rain.Attempt(w, h, accept);
-            if (a.bDrop)
-                return a;
+    // The saver's ticks up to the next one that rains; returns its steps (1 or 2).
+    // Without rain, one bare step of the water.
+    int Step(bool bRain = true) {
+        if (!bRain) {
+            field.Render(source.data(), frame.data());
+            return 1;
         }
-    }
-    void Step(bool bDrop = true) {
-        if (bDrop) {
-            const RainAttempt a = NextDrop();
-            field.Drop(a.nCellX, a.nCellY, kWavelength, kStrength, field.GetCurrent());
-        }
-        field.Render(source.data(), frame.data());
+        for (;;)
+            if (const int steps = rain.Tick(source.data(), frame.data()))
+                return steps;
     }
 };
 
@@ -158,8 +153,8 @@ double RooflineMs(std::int32_t w, std::int32_t h) {
     return known[{w, h}] = best;
 }
 
-void Finish(benchmark::State& state, std::int32_t w, std::int32_t h) {
-    state.SetBytesProcessed(state.iterations() * std::int64_t(w) * h * kBytesPerCell);
+void Finish(benchmark::State& state, std::int32_t w, std::int32_t h, std::int64_t steps) {
+    state.SetBytesProcessed(steps * std::int64_t(w) * h * kBytesPerCell);
     state.counters["cells"] = double(w) * h;
 }
 
@@ -175,15 +170,19 @@ void BM_Production(benchmark::State& state, const rillo::RippleKernels* kernels)
     s.Restore();
     rillo::UseRippleKernels(kernels);
     double best = 1e9;
+    std::int64_t steps = 0;
     for (auto _ : state) {
         const auto t0 = std::chrono::steady_clock::now();
-        s.Step(warmUp != kFlatSteps);
+        const int n = s.Step(warmUp != kFlatSteps);
         benchmark::DoNotOptimize(s.frame.data());
         benchmark::ClobberMemory();
-        best = std::min(best, Milliseconds(t0, std::chrono::steady_clock::now()));
+        const double ms = Milliseconds(t0, std::chrono::steady_clock::now()) / n;
+        state.SetIterationTime(ms / 1000);
+        best = std::min(best, ms);
+        steps += n;
     }
     rillo::UseRippleKernels(nullptr);
-    Finish(state, w, h);
+    Finish(state, w, h, steps);
     state.counters["x_roofline"] = best / roofline;
 }
 
@@ -191,27 +190,31 @@ void BM_Reference(benchmark::State& state) {
     const auto w = std::int32_t(state.range(0)), h = std::int32_t(state.range(1));
     Scene& s = SceneOf(w, h);
     s.Restore();
-    CReferenceRippleField ref;
-    ref.Resize(w, h);
-    // Start from the same water as the production engine.
-    ref.m_nCurrent = s.field.GetCurrent();
-    std::copy(s.field.GetBuffer(0), s.field.GetBuffer(0) + ref.m_buffer0.size(),
-              ref.m_buffer0.begin());
-    std::copy(s.field.GetBuffer(1), s.field.GetBuffer(1) + ref.m_buffer1.size(),
-              ref.m_buffer1.begin());
-    CRain rain = s.rain;
+    // Start from the same water and rain as the production engine.
+    CReferenceRainfall ref;
+    ref.m_nSeed = std::uint32_t(s.rain.GetRain().m_nSeed);
+    ref.m_nWavelength = kSettings.nWavelength;
+    ref.m_nAmplitude = kSettings.nAmplitude;
+    CReferenceRippleField& field = ref.m_field;
+    field.Resize(w, h);
+    field.m_nCurrent = s.field.GetCurrent();
+    std::copy(s.field.GetBuffer(0), s.field.GetBuffer(0) + field.m_buffer0.size(),
+              field.m_buffer0.begin());
+    std::copy(s.field.GetBuffer(1), s.field.GetBuffer(1) + field.m_buffer1.size(),
+              field.m_buffer1.begin());
     Picture frame = s.frame;
+    std::int64_t steps = 0;
     for (auto _ : state) {
-        RainAttempt a;
-        do
-            a = rain.Attempt(w, h, s.accept);
-        while (!a.bDrop);
-        ref.Drop(a.nCellX, a.nCellY, kWavelength, kStrength, ref.m_nCurrent);
-        ref.Render(s.source.data(), frame.data());
+        const auto t0 = std::chrono::steady_clock::now();
+        int n;
+        while ((n = ref.Tick(s.source.data(), frame.data())) == 0) {
+        }
         benchmark::DoNotOptimize(frame.data());
         benchmark::ClobberMemory();
+        state.SetIterationTime(Milliseconds(t0, std::chrono::steady_clock::now()) / n / 1000);
+        steps += n;
     }
-    Finish(state, w, h);
+    Finish(state, w, h, steps);
 }
 
 // The memory roofline: the least traffic a step needs, as one plain stream.
@@ -222,7 +225,7 @@ void BM_MemoryRoofline(benchmark::State& state) {
     Picture source(MakePicture(w, h)), dest(n);
     for (auto _ : state)
         RooflinePass(written, read, source, dest);
-    Finish(state, w, h);
+    Finish(state, w, h, state.iterations());
 }
 
 void Sizes(benchmark::internal::Benchmark* b) {
@@ -236,7 +239,7 @@ void Rippled(benchmark::internal::Benchmark* b) {
         ->Args({1920, 1080, kWarmUpSteps})
         ->Args({3840, 2160, kWarmUpSteps});
     b->ArgNames({"", "", "drops"});
-    b->Unit(benchmark::kMillisecond)->Iterations(kTimedSteps);
+    b->Unit(benchmark::kMillisecond)->Iterations(kTimedSteps)->UseManualTime();
 }
 
 // The production engine on rippled, long-run and nearly flat water.
@@ -244,7 +247,7 @@ void States(benchmark::internal::Benchmark* b) {
     for (int warmUp : {kWarmUpSteps, kLongRunSteps, kFlatSteps})
         b->Args({1024, 768, warmUp})->Args({1920, 1080, warmUp})->Args({3840, 2160, warmUp});
     b->ArgNames({"", "", "drops"});
-    b->Unit(benchmark::kMillisecond)->Iterations(kTimedSteps);
+    b->Unit(benchmark::kMillisecond)->Iterations(kTimedSteps)->UseManualTime();
 }
 
 BENCHMARK(BM_MemoryRoofline)->Apply(Sizes);
@@ -253,6 +256,6 @@ BENCHMARK_CAPTURE(BM_Production, avx512, rillo::Avx512Kernels())->Apply(States);
 BENCHMARK_CAPTURE(BM_Production, avx2, rillo::Avx2Kernels())->Apply(States);
 BENCHMARK_CAPTURE(BM_Production, sse2, rillo::Sse2Kernels())->Apply(States);
 BENCHMARK_CAPTURE(BM_Production, portable, &rillo::kPortableKernels)->Apply(Rippled);
-BENCHMARK(BM_Reference)->Apply(Sizes);
+BENCHMARK(BM_Reference)->Apply(Sizes)->UseManualTime();
 
 } // namespace

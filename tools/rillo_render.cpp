@@ -7,9 +7,8 @@
 // attempts per tick. The frame is written as a 32-bit bottom-up BMP whose pixel
 // data are the frame's words in memory order, so runs on different builds can be
 // compared byte for byte.
-#include "ripple/ripple_field.h"
 #include "saver/bmp_file.h"
-#include "saver/rain.h"
+#include "saver/rainfall.h"
 
 #include <charconv>
 #include <cstdint>
@@ -129,23 +128,13 @@ int Run(int argc, char** argv) {
     // Source and frame both start as the picture; Render writes only the interior.
     const std::vector<std::uint32_t>& source = picture.pixels;
     std::vector<std::uint32_t> frame = source;
-    CRippleField field;
-    if (!field.Resize(w, h))
+    rillo::Rainfall rain(rillo::SaverSettings{wavelength, amplitude});
+    if (!rain.Resize(w, h))
         Fail(input + ": not enough memory for " + std::to_string(w) + " x " + std::to_string(h));
 
-    CRain rain(CRain::kInitialSeed);
-    const RainRect accept = CRain::AcceptanceRect(w, h);
-    const auto strength = std::int32_t(std::uint32_t(amplitude) - 36u); // wraps like the saver
     std::int64_t steps = 0;
     for (std::int64_t tick = 0; tick < ticks; ++tick)
-        for (int attempt = 0; attempt < 2; ++attempt) {
-            const RainAttempt a = rain.Attempt(w, h, accept);
-            if (!a.bDrop)
-                continue;
-            field.Drop(a.nCellX, a.nCellY, wavelength, strength, field.GetCurrent());
-            field.Render(source.data(), frame.data());
-            ++steps;
-        }
+        steps += rain.Tick(source.data(), frame.data());
 
     WriteFile(output, rillo::EncodeBmp32(w, h, frame.data()));
     std::cout << "ticks " << ticks << ", steps " << steps << "\n";

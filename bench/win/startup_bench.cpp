@@ -167,7 +167,7 @@ IPicture* MakePicture(HBITMAP bitmap) {
 // The water window with its picture preparation reachable, for the whole of it.
 class CBenchWaterWnd : public CWaterWnd {
   public:
-    CBenchWaterWnd() : CWaterWnd(FALSE) {}
+    CBenchWaterWnd() : CWaterWnd(FALSE, {}, false) {}
     void Prepare() { PreparePicture(); }
 };
 

@@ -11,16 +11,12 @@
 // message. A window whose creation failed halfway has already deleted itself that way,
 // so a failed Create leaves the object alone and the process simply ends.
 
-CSaverApp* GetSaverApp() noexcept {
-    return dynamic_cast<CSaverApp*>(GetCurrentApp());
-}
-
 void CSaverApp::LoadSettings() {
     rillo::LoadSettings(m_strSettingsPath, m_nWavelength, m_nAmplitude);
 }
 
-void CSaverApp::SaveSettings(std::int32_t wavelength, std::int32_t amplitude) {
-    rillo::SaveSettings(m_strSettingsPath, wavelength, amplitude);
+bool CSaverApp::SaveSettings(const rillo::SaverSettings& settings) {
+    return rillo::SaveSettings(m_strSettingsPath, settings.nWavelength, settings.nAmplitude);
 }
 
 BOOL CSaverApp::InitInstance() {
@@ -45,7 +41,6 @@ BOOL CSaverApp::InitInstance() {
         return FALSE;
 
     case rillo::SaverMode::Preview: {
-        m_strMode = L"p";
         // Window handles are 32-bit values, sign-extended on 64-bit systems.
         const HWND parentHandle = reinterpret_cast<HWND>(INT_PTR(choice.previewParent));
         // A handle that names no window has no pane to show in: end rather than make a
@@ -55,7 +50,8 @@ BOOL CSaverApp::InitInstance() {
         CWnd* parent = CWnd::FromHandle(parentHandle);
         RECT rect{};
         parent->GetClientRect(&rect);
-        auto* wnd = new CWaterWnd(TRUE);
+        ReadSpeed();
+        auto* wnd = new CWaterWnd(TRUE, GetSettings(), true);
         if (!wnd->Create(0, WS_CHILD | WS_VISIBLE, rect, parent, 0, nullptr))
             return FALSE; // nothing could ever end a message loop without a window
         m_pMainWnd = wnd;
@@ -63,7 +59,8 @@ BOOL CSaverApp::InitInstance() {
     }
 
     case rillo::SaverMode::FullScreen: {
-        auto* wnd = new CSaverWnd;
+        ReadSpeed();
+        auto* wnd = new CSaverWnd(GetSettings());
         if (!wnd->CreateFullScreen())
             return FALSE;
         m_pMainWnd = wnd;
@@ -76,8 +73,16 @@ BOOL CSaverApp::InitInstance() {
     return FALSE;
 }
 
+void CSaverApp::ReadSpeed() {
+    // The profile's speed is read as it always was (the key is made if missing), but
+    // the rain keeps its 60 ms tick whatever it says.
+    GetProfileInt(L"Config", L"Speed", 1);
+}
+
 void CSaverApp::RunSettingsDialog() {
-    CSettingsDlg dlg;
+    CSettingsDlg dlg(m_strProductName, GetSettings(), [this](const rillo::SaverSettings& settings) {
+        return SaveSettings(settings);
+    });
     m_pMainWnd = &dlg;
     dlg.DoModal();
     m_pMainWnd = nullptr;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "framework/win_app.h"
+#include "saver/saver_settings.h"
 
 #include <cstdint>
 #include <string>
@@ -15,13 +16,16 @@ class CSaverApp : public CWinApp {
     BOOL InitInstance() override;
     // Runs the settings dialog modally as the program's only window.
     void RunSettingsDialog();
+    // Reads the profile's speed, which changes nothing.
+    void ReadSpeed();
 
     // Fills m_nWavelength and m_nAmplitude from the settings file, when it can be read.
     void LoadSettings();
-    // Rewrites the settings file with its first line and these values.
-    void SaveSettings(std::int32_t wavelength, std::int32_t amplitude);
+    // Rewrites the settings file with its first line and these values; whether it did.
+    bool SaveSettings(const rillo::SaverSettings& settings);
+    // The loaded values, as the windows and the dialog are handed them.
+    rillo::SaverSettings GetSettings() const { return {m_nWavelength, m_nAmplitude}; }
 
-    std::wstring m_strMode; // "p" while the process runs as a preview
     std::wstring m_strWindowsDir;
     std::wstring m_strSettingsPath;
     std::wstring m_strShortName;
@@ -29,6 +33,3 @@ class CSaverApp : public CWinApp {
     std::int32_t m_nWavelength = 0;
     std::int32_t m_nAmplitude = 0;
 };
-
-// The application object as a CSaverApp; null in a program that has none (tests).
-CSaverApp* GetSaverApp() noexcept;

@@ -5,14 +5,13 @@
 // (other code pages, NULs) and must survive a rewrite unchanged.
 #pragma once
 
+#include "saver/saver_settings.h"
+
 #include <cstdint>
 #include <string>
 #include <string_view>
 
 namespace rillo {
-
-constexpr std::int32_t kDefaultWavelength = 100;
-constexpr std::int32_t kDefaultAmplitude = 100;
 
 // Reads a number the way the C library's atol does: leading white space (space, tab,
 // LF, VT, FF, CR), an optional sign, then decimal digits up to the first non-digit; no

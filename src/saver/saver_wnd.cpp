@@ -10,7 +10,7 @@ static_assert(rillo::msg::kLButtonDown == WM_LBUTTONDOWN &&
 static_assert(rillo::kScClose == SC_CLOSE && rillo::kScScreenSave == SC_SCREENSAVE &&
               rillo::kWaInactive == WA_INACTIVE);
 
-CSaverWnd::CSaverWnd() : CWaterWnd(TRUE) {}
+CSaverWnd::CSaverWnd(const rillo::SaverSettings& settings) : CWaterWnd(TRUE, settings, false) {}
 
 BOOL CSaverWnd::CreateFullScreen() {
     const RECT rect{0, 0, ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN)};

@@ -7,7 +7,7 @@
 
 class CSaverWnd : public CWaterWnd {
   public:
-    CSaverWnd();
+    explicit CSaverWnd(const rillo::SaverSettings& settings);
 
     // Creates the window over the whole primary screen; nonzero when it exists.
     BOOL CreateFullScreen();

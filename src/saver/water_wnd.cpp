@@ -1,14 +1,12 @@
 #include "saver/water_wnd.h"
 
-#include "app/saver_app.h"
 #include "framework/dc.h"
+#include "framework/win_app.h"
 #include "res/resource.h"
 #include "saver/snapshot.h"
 
 #include <ocidl.h>
 #include <olectl.h>
-
-#include <cstdlib>
 
 const wchar_t* const CWaterWnd::s_pszClassName = L"RilloWater";
 
@@ -17,22 +15,10 @@ namespace {
 constexpr UINT_PTR kTimerId = 1;
 constexpr UINT kTickMilliseconds = 60;
 
-// The rain's timer period. The saver always rains every 60 ms; long-running tests may
-// ask for a faster tick through RILLO_TEST_TICK_MS so that they cover many ticks.
-UINT TickPeriod() {
-    const char* value = std::getenv("RILLO_TEST_TICK_MS");
-    const long ms = value ? std::strtol(value, nullptr, 10) : 0;
-    return ms >= 1 && ms <= 1000 ? UINT(ms) : kTickMilliseconds;
-}
-
-bool IsPreviewMode() {
-    const CSaverApp* app = GetSaverApp();
-    return app && app->m_strMode == L"p";
-}
-
 } // namespace
 
-CWaterWnd::CWaterWnd(BOOL bAutoDelete) : m_bAutoDelete(bAutoDelete) {}
+CWaterWnd::CWaterWnd(BOOL bAutoDelete, const rillo::SaverSettings& settings, bool bPreview)
+    : m_bPreview(bPreview), m_rain(settings), m_bAutoDelete(bAutoDelete) {}
 
 CWaterWnd::~CWaterWnd() = default;
 
@@ -44,9 +30,7 @@ BOOL CWaterWnd::Create(DWORD dwExStyle, DWORD dwStyle, const RECT& rect, CWnd* p
     if (!registered)
         return FALSE;
 
-    if (IsPreviewMode())
-        m_bPreview = true;
-    else
+    if (!m_bPreview)
         PreparePicture();
 
     return CreateEx(dwExStyle, s_pszClassName, L"", dwStyle, rect.left, rect.top,
@@ -76,19 +60,18 @@ void CWaterWnd::PreparePicture() {
         m_dibFrame.CreateFromBitmap(picture, m_nScreenWidth, m_nScreenHeight);
         picture->Release();
     }
-    m_ripple.Resize(m_nScreenWidth, m_nScreenHeight);
+    const bool bField = m_rain.Resize(m_nScreenWidth, m_nScreenHeight);
 
     // Rain falls only where the source surface accepts it: without both surfaces and
     // the field at the same size there is nothing safe to render, so let none fall.
-    const bool usable = m_dibFrame.GetWidth() == m_dibSource.GetWidth() &&
-                        m_dibFrame.GetHeight() == m_dibSource.GetHeight() &&
-                        m_ripple.GetWidth() == m_dibSource.GetWidth() &&
-                        m_ripple.GetHeight() == m_dibSource.GetHeight();
+    const bool usable = bField && m_dibFrame.GetWidth() == m_nScreenWidth &&
+                        m_dibFrame.GetHeight() == m_nScreenHeight &&
+                        m_dibSource.GetWidth() == m_nScreenWidth &&
+                        m_dibSource.GetHeight() == m_nScreenHeight;
     if (!usable) {
         m_dibSource.Reset();
         m_dibFrame.Reset();
     }
-    m_rain.m_nSeed = CRain::kInitialSeed;
 }
 
 LRESULT CWaterWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -109,30 +92,15 @@ LRESULT CWaterWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
 int CWaterWnd::OnCreate(LPCREATESTRUCT) {
     if (Default() == -1)
         return -1;
-    // The profile's speed is read as it always was, but the tick stays at 60 ms.
-    CSaverApp* app = GetSaverApp();
-    if (app) {
-        app->GetProfileInt(L"Config", L"Speed", 1);
-        m_nWavelength = app->m_nWavelength;
-        m_nAmplitude = app->m_nAmplitude;
-    }
-    if (IsPreviewMode())
-        m_bPreview = true;
-    SetTimer(kTimerId, TickPeriod());
+    SetTimer(kTimerId, kTickMilliseconds);
     return 0;
 }
 
 void CWaterWnd::OnTimer(UINT_PTR) {
-    CClientDC dc(this);
-    const RainRect accept = CRain::AcceptanceRect(m_dibSource.GetWidth(), m_dibSource.GetHeight());
-    // The amplitude is any integer the settings file held: subtract without overflow.
-    const auto strength = std::int32_t(std::uint32_t(m_nAmplitude) - 36u);
-    for (int attempt = 0; attempt < 2; ++attempt) {
-        const RainAttempt a = m_rain.Attempt(m_nScreenWidth, m_nScreenHeight, accept);
-        if (!a.bDrop)
-            continue;
-        m_ripple.Drop(a.nCellX, a.nCellY, m_nWavelength, strength, m_ripple.GetCurrent());
-        m_ripple.Render(m_dibSource.GetBits(), m_dibFrame.GetBits());
+    // Both steps of a tick run before anything is drawn: the screen gets the tick's
+    // last frame, once.
+    if (m_rain.Tick(m_dibSource.GetBits(), m_dibFrame.GetBits()) > 0) {
+        CClientDC dc(this);
         m_dibFrame.Draw(&dc, 0, 0, FALSE);
     }
     Default();

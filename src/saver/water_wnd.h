@@ -6,15 +6,17 @@
 #include "framework/wnd.h"
 #include "framework/unique_handle.h"
 #include "ripple/dib_surface.h"
-#include "ripple/ripple_field.h"
-#include "saver/rain.h"
+#include "saver/rainfall.h"
+#include "saver/saver_settings.h"
 
 #include <cstdint>
 #include <string>
 
 class CWaterWnd : public CWnd {
   public:
-    explicit CWaterWnd(BOOL bAutoDelete);
+    // The settings and the mode are the window's for its whole life: a later change of
+    // the settings file does not reach a running saver.
+    CWaterWnd(BOOL bAutoDelete, const rillo::SaverSettings& settings, bool bPreview);
     ~CWaterWnd() override;
 
     // Prepares the picture (full screen only) and creates the window. The child id and
@@ -35,15 +37,12 @@ class CWaterWnd : public CWnd {
     // The snapshot of the desktop, in the file at path, as the two surfaces' picture.
     void PreparePicture();
 
-    std::int32_t m_nWavelength = 0;
-    std::int32_t m_nAmplitude = 0;
-    bool m_bPreview = false;
-    CRain m_rain; // its m_nSeed is the rain's seed
+    const bool m_bPreview;
     std::int32_t m_nScreenWidth = 0;
     std::int32_t m_nScreenHeight = 0;
     CDibSurface m_dibSource; // the desktop under the water, never written after Create
     CDibSurface m_dibFrame;  // the frame rendered and drawn at every step
-    CRippleField m_ripple;
+    rillo::Rainfall m_rain;  // the rain, its seed and the field
     std::wstring m_strSnapshotPath;
     BOOL m_bAutoDelete;
 

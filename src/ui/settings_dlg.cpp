@@ -1,7 +1,5 @@
 #include "ui/settings_dlg.h"
 
-#include "app/saver_app.h"
-#include "app/settings_text.h"
 #include "framework/win_app.h"
 #include "res/resource.h"
 #include "res/web_address.h"
@@ -29,7 +27,10 @@ void SetUpTrackbar(HWND trackbar, int min, int max, int page, int pos) {
 
 } // namespace
 
-CSettingsDlg::CSettingsDlg() noexcept : CDialog(IDD_SETTINGS) {
+CSettingsDlg::CSettingsDlg(std::wstring strProductName, const rillo::SaverSettings& settings,
+                           SaveFunction save)
+    : CDialog(IDD_SETTINGS), m_strProductName(std::move(strProductName)), m_initial(settings),
+      m_save(std::move(save)) {
     // The trackbar class must exist before the dialog manager creates the controls.
     ::InitCommonControls();
     m_hIcon = ::LoadIconW(GetAppInstance(), MAKEINTRESOURCEW(IDI_SAVER));
@@ -53,10 +54,9 @@ BOOL CSettingsDlg::OnInitDialog() {
         }
     }
 
-    const CSaverApp* app = GetSaverApp();
-    SetWindowText(((app ? app->m_strProductName : std::wstring()) + L" ScreenSaver").c_str());
-    m_nWavelength = app ? app->m_nWavelength : rillo::kDefaultWavelength;
-    m_nAmplitude = app ? app->m_nAmplitude : rillo::kDefaultAmplitude;
+    SetWindowText((m_strProductName + L" ScreenSaver").c_str());
+    m_nWavelength = m_initial.nWavelength;
+    m_nAmplitude = m_initial.nAmplitude;
 
     // A stored value outside a range puts the thumb at the nearer end, while the
     // readout keeps the stored value until that trackbar is moved.
@@ -162,8 +162,8 @@ void CSettingsDlg::OnHScroll(UINT, UINT, HWND scrollBar) {
 }
 
 void CSettingsDlg::OnSave() {
-    if (CSaverApp* app = GetSaverApp())
-        app->SaveSettings(m_nWavelength, m_nAmplitude);
+    if (m_save)
+        m_save(rillo::SaverSettings{m_nWavelength, m_nAmplitude});
     OnOK();
 }
 

@@ -5,13 +5,20 @@
 #pragma once
 
 #include "framework/dialog.h"
+#include "saver/saver_settings.h"
 
+#include <functional>
 #include <string>
 
 class CSettingsDlg : public CDialog {
   public:
-    // No parent: the dialog is the program's only window.
-    CSettingsDlg() noexcept;
+    // Stores the values; returns whether they are kept.
+    using SaveFunction = std::function<bool(const rillo::SaverSettings&)>;
+
+    // No parent: the dialog is the program's only window. It starts at `settings`,
+    // shows the product name in its caption and hands Save's values to `save`.
+    CSettingsDlg(std::wstring strProductName, const rillo::SaverSettings& settings,
+                 SaveFunction save);
 
     std::wstring m_strTitle; // the title line; deliberately left blank
     int m_nAmplitude = 0;
@@ -31,4 +38,9 @@ class CSettingsDlg : public CDialog {
     void OnHScroll(UINT code, UINT pos, HWND scrollBar);
     void OnSave();
     void OnDefault();
+
+  private:
+    std::wstring m_strProductName;
+    rillo::SaverSettings m_initial;
+    SaveFunction m_save;
 };

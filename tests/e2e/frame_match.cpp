@@ -5,9 +5,8 @@
 // Runs the saver's rain and water over DESKTOP tick by tick, as the full-screen window
 // does, and prints the first tick count after which the frame equals SHOT pixel for
 // pixel (exit 0), or nothing (exit 1). Both pictures are 24- or 32-bit BMP files.
-#include "ripple/ripple_field.h"
 #include "saver/bmp_file.h"
-#include "saver/rain.h"
+#include "saver/rainfall.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -58,19 +57,10 @@ int main(int argc, char** argv) {
 
     const std::int32_t w = desktop.width, h = desktop.height;
     std::vector<std::uint32_t> frame = desktop.pixels;
-    CRippleField field;
-    field.Resize(w, h);
-    CRain rain;
-    const RainRect accept = CRain::AcceptanceRect(w, h);
-    const auto strength = std::int32_t(std::uint32_t(amplitude) - 36u);
+    rillo::Rainfall rain(rillo::SaverSettings{wavelength, amplitude});
+    rain.Resize(w, h);
     for (long tick = 1; tick <= maxTicks; ++tick) {
-        for (int attempt = 0; attempt < 2; ++attempt) {
-            const RainAttempt a = rain.Attempt(w, h, accept);
-            if (!a.bDrop)
-                continue;
-            field.Drop(a.nCellX, a.nCellY, wavelength, strength, field.GetCurrent());
-            field.Render(desktop.pixels.data(), frame.data());
-        }
+        rain.Tick(desktop.pixels.data(), frame.data());
         if (frame == shot.pixels) {
             std::printf("%ld\n", tick);
             return 0;

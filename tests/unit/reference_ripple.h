@@ -107,3 +107,36 @@ class CReferenceRippleField {
         m_nCurrent ^= 1;
     }
 };
+
+// The saver's tick written out plainly: two attempts, each seeding the generator
+// with the last number drawn; a point inside (15, 20, w + 15, h + 20) becomes a
+// drop of the amplitude less 36 at the point less (15, 20) and one step of the water.
+struct CReferenceRainfall {
+    std::uint32_t m_nSeed = 100;
+    std::int32_t m_nWavelength = 100;
+    std::int32_t m_nAmplitude = 100;
+    CReferenceRippleField m_field;
+
+    int Tick(const std::uint32_t* src, std::uint32_t* dst) {
+        const std::int64_t w = m_field.m_nWidth, h = m_field.m_nHeight;
+        int steps = 0;
+        for (int attempt = 0; attempt < 2; ++attempt) {
+            std::uint32_t s = m_nSeed;
+            s = s * 214013u + 2531011u;
+            const std::int64_t r1 = (s >> 16) & 0x7FFF;
+            s = s * 214013u + 2531011u;
+            const std::int64_t r2 = (s >> 16) & 0x7FFF;
+            m_nSeed = std::uint32_t(r2);
+            // Exact for screens narrower than 65536 pixels, where w * r fits 32 bits.
+            const std::int64_t x = w * r1 / 32767, y = h * r2 / 32767;
+            if (x >= 15 && x < w + 15 && y >= 20 && y < h + 20) {
+                m_field.Drop(std::int32_t(x - 15), std::int32_t(y - 20), m_nWavelength,
+                             CReferenceRippleField::Wrap(std::int64_t(m_nAmplitude) - 36),
+                             m_field.m_nCurrent);
+                m_field.Render(src, dst);
+                ++steps;
+            }
+        }
+        return steps;
+    }
+};

@@ -1,8 +1,7 @@
 // The animation must not allocate: a tick runs every 60 ms for hours. This file
 // replaces the global allocation functions for the whole test binary, but they
 // only count while a test has opened the counting window.
-#include "ripple/ripple_field.h"
-#include "saver/rain.h"
+#include "saver/rainfall.h"
 
 #include <gtest/gtest.h>
 
@@ -56,24 +55,15 @@ void operator delete[](void* p, const std::nothrow_t&) noexcept {
 
 TEST(RippleAllocation, ThousandTicksOfRainAllocateNothing) {
     const std::int32_t w = 320, h = 200;
-    CRippleField field;
-    ASSERT_TRUE(field.Resize(w, h));
+    rillo::Rainfall rain(rillo::SaverSettings{30, 100});
+    ASSERT_TRUE(rain.Resize(w, h));
     std::vector<std::uint32_t> source(std::size_t(w) * h, 0x00336699), frame(source);
-    CRain rain;
-    const RainRect accept = CRain::AcceptanceRect(w, h);
 
     long steps = 0;
     g_nAllocations = 0;
     g_bCounting = true;
     for (int tick = 0; tick < 1000; ++tick)
-        for (int attempt = 0; attempt < 2; ++attempt) {
-            const RainAttempt a = rain.Attempt(w, h, accept);
-            if (a.bDrop) {
-                field.Drop(a.nCellX, a.nCellY, 30, 100 - 36, field.GetCurrent());
-                field.Render(source.data(), frame.data());
-                ++steps;
-            }
-        }
+        steps += rain.Tick(source.data(), frame.data());
     g_bCounting = false;
     EXPECT_EQ(g_nAllocations, 0);
     EXPECT_GT(steps, 500);

@@ -1,6 +1,5 @@
 // The water window in the saver's own process: the preview pane's picture, and the
 // timer ticks that leave a preview untouched.
-#include "app/saver_app.h"
 #include "res/resource.h"
 #include "saver/water_wnd.h"
 #include "win_test_util.h"
@@ -14,10 +13,6 @@ namespace {
 class WaterWindowPreview : public ::testing::TestWithParam<SIZE> {
   protected:
     void SetUp() override {
-        m_app.InitApplication(GetModuleHandleW(nullptr), L"rillo_win_tests.exe");
-        m_app.m_strMode = L"p";
-        m_app.m_nWavelength = 100;
-        m_app.m_nAmplitude = 100;
         WNDCLASSW wc{};
         wc.lpfnWndProc = DefWindowProcW;
         wc.hInstance = GetModuleHandleW(nullptr);
@@ -25,8 +20,6 @@ class WaterWindowPreview : public ::testing::TestWithParam<SIZE> {
         wc.hbrBackground = HBRUSH(GetStockObject(WHITE_BRUSH));
         RegisterClassW(&wc);
     }
-
-    CSaverApp m_app;
 };
 
 } // namespace
@@ -39,7 +32,7 @@ TEST_P(WaterWindowPreview, PaneShowsThePictureTiledFromItsTopLeftCorner) {
     RECT client;
     GetClientRect(host, &client);
 
-    auto* water = new CWaterWnd(TRUE); // deletes itself with its window
+    auto* water = new CWaterWnd(TRUE, {}, true); // deletes itself with its window
     ASSERT_TRUE(
         water->Create(0, WS_CHILD | WS_VISIBLE, client, CWnd::FromHandle(host), 0, nullptr));
     HWND child = water->GetSafeHwnd();

@@ -1,0 +1,50 @@
+// Rainfall: the saver's rain on one screen, one tick at a time.
+//
+// A tick makes two attempts; each point the rain draws inside the acceptance
+// rectangle becomes a drop into the field and one step of the water, rendered from
+// the picture into the frame. The saver's timer, rillo-render and the tests all run
+// ticks through this one class, so they agree on every frame.
+#pragma once
+
+#include "ripple/ripple_field.h"
+#include "saver/rain.h"
+#include "saver/saver_settings.h"
+
+#include <cstdint>
+
+namespace rillo {
+
+class Rainfall {
+  public:
+    static constexpr int kAttemptsPerTick = 2;
+    // A drop's strength is the amplitude less this.
+    static constexpr std::int32_t kStrengthOffset = 36;
+
+    explicit Rainfall(const SaverSettings& settings = {}, std::int32_t nSeed = CRain::kInitialSeed);
+
+    // Flat water for a screen of width x height pixels. Returns whether the field
+    // could be made; without it no point is accepted and ticks change nothing.
+    bool Resize(std::int32_t nWidth, std::int32_t nHeight);
+
+    // One tick over width x height pictures: pPicture the desktop under the water,
+    // pFrame the frame that is rendered. Without both pictures nothing is accepted,
+    // though the rain still moves on. Returns the steps run: 0, 1 or 2.
+    int Tick(const std::uint32_t* pPicture, std::uint32_t* pFrame);
+
+    // The amplitude less the offset, wrapping as 32-bit arithmetic does.
+    std::int32_t GetStrength() const;
+
+    const CRippleField& GetField() const { return m_ripple; }
+    CRippleField& GetField() { return m_ripple; }
+    const CRain& GetRain() const { return m_rain; }
+    CRain& GetRain() { return m_rain; }
+
+  private:
+    SaverSettings m_settings;
+    CRain m_rain;
+    std::int32_t m_nScreenWidth = 0;
+    std::int32_t m_nScreenHeight = 0;
+    CRippleField m_ripple;
+};
+
+} // namespace rillo
