@@ -3,8 +3,9 @@
 namespace rillo {
 
 bool CInputRule::OnMouseMove(std::int32_t x, std::int32_t y) {
-    if (m_ptFirstMouse.x == -1 && m_ptFirstMouse.y == -1) {
+    if (!m_bRecorded) {
         m_ptFirstMouse = {x, y};
+        m_bRecorded = true;
         return false;
     }
     return x != m_ptFirstMouse.x || y != m_ptFirstMouse.y;

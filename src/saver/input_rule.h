@@ -37,12 +37,13 @@ class CInputRule {
         std::int32_t x, y;
     };
 
-    // A mouse move to (x, y) in client coordinates. The first one only records where
-    // the pointer is; a later one closes when it is anywhere else, even one pixel off.
-    // (-1, -1) marks "nothing recorded yet", so a first move to exactly that point
-    // leaves it unrecorded.
+    // A mouse move to (x, y) in screen coordinates, over any of the saver's windows.
+    // The first one only records where the pointer is; a later one closes when it is
+    // anywhere else, even one pixel off. Every point counts, (-1, -1) included: on a
+    // monitor left of or above the primary it is an ordinary place for the pointer.
     bool OnMouseMove(std::int32_t x, std::int32_t y);
 
+    // (-1, -1) until the first move.
     Point FirstMouse() const { return m_ptFirstMouse; }
 
     // Key presses (system keys too) and the three button presses close; releases and
@@ -63,6 +64,7 @@ class CInputRule {
 
   private:
     Point m_ptFirstMouse{-1, -1};
+    bool m_bRecorded = false;
 };
 
 } // namespace rillo

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
+
 using rillo::CInputRule;
 namespace msg = rillo::msg;
 
@@ -33,12 +35,17 @@ TEST(InputRule, OnePixelAwayCloses) {
     }
 }
 
-TEST(InputRule, AFirstMoveToMinusOneMinusOneRecordsNothing) {
-    CInputRule rule;
-    EXPECT_FALSE(rule.OnMouseMove(-1, -1));
-    EXPECT_FALSE(rule.OnMouseMove(-1, -1));
-    EXPECT_FALSE(rule.OnMouseMove(7, 8)); // still the first real record
-    EXPECT_TRUE(rule.OnMouseMove(-1, -1));
+// Screen coordinates left of and above the primary monitor are negative: the pixel
+// at (-1, -1) is as good a first position as any.
+TEST(InputRule, FirstMovesAtNegativeScreenPointsAreRecordedToo) {
+    for (auto [x, y] : {std::pair{-1, -1}, std::pair{-800, 0}, std::pair{-1, -1080}}) {
+        CInputRule rule;
+        EXPECT_FALSE(rule.OnMouseMove(x, y));
+        EXPECT_EQ(rule.FirstMouse().x, x);
+        EXPECT_EQ(rule.FirstMouse().y, y);
+        EXPECT_FALSE(rule.OnMouseMove(x, y));
+        EXPECT_TRUE(rule.OnMouseMove(x + 1, y));
+    }
 }
 
 TEST(InputRule, KeyAndButtonPressesClose) {
