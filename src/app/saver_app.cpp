@@ -3,6 +3,7 @@
 #include "app/mode_choice.h"
 #include "app/settings_store.h"
 #include "app/settings_text.h"
+#include "saver/full_screen_saver.h"
 #include "saver/saver_wnd.h"
 #include "saver/water_wnd.h"
 #include "ui/settings_dlg.h"
@@ -10,6 +11,9 @@
 // The window objects are made with new and delete themselves after their window's last
 // message. A window whose creation failed halfway has already deleted itself that way,
 // so a failed Create leaves the object alone and the process simply ends.
+
+CSaverApp::CSaverApp() = default;
+CSaverApp::~CSaverApp() = default;
 
 void CSaverApp::LoadSettings() {
     rillo::LoadSettings(m_strSettingsPath, m_nWavelength, m_nAmplitude);
@@ -60,8 +64,12 @@ BOOL CSaverApp::InitInstance() {
 
     case rillo::SaverMode::FullScreen: {
         ReadSpeed();
-        auto* wnd = new CSaverWnd(GetSettings());
-        if (!wnd->CreateFullScreen())
+        m_pFullScreen = std::make_unique<CFullScreenSaver>(GetSettings());
+        const rillo::ScreenRect primary{0, 0, ::GetSystemMetrics(SM_CXSCREEN),
+                                        ::GetSystemMetrics(SM_CYSCREEN)};
+        CSaverWnd* wnd = m_pFullScreen->Create(
+            rillo::LayOutScreens(CFullScreenSaver::EnumerateMonitors(), primary));
+        if (!wnd)
             return FALSE;
         m_pMainWnd = wnd;
         return TRUE;

@@ -7,11 +7,15 @@
 #include "saver/saver_settings.h"
 
 #include <cstdint>
+#include <memory>
 #include <string>
+
+class CFullScreenSaver;
 
 class CSaverApp : public CWinApp {
   public:
-    CSaverApp() = default;
+    CSaverApp();
+    ~CSaverApp() override;
 
     BOOL InitInstance() override;
     // Runs the settings dialog modally as the program's only window.
@@ -32,4 +36,7 @@ class CSaverApp : public CWinApp {
     std::wstring m_strProductName;
     std::int32_t m_nWavelength = 0;
     std::int32_t m_nAmplitude = 0;
+
+  private:
+    std::unique_ptr<CFullScreenSaver> m_pFullScreen; // full-screen mode: every monitor
 };

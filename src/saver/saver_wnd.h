@@ -1,21 +1,37 @@
-// CSaverWnd: the water window in its full-screen role. A top-most pop-up over the
-// primary screen without a pointer, which gives way at the first sign of the user.
+// CSaverWnd: the water window in its full-screen role, one on each monitor. A
+// top-most pop-up without a pointer, which gives way at the first sign of the user
+// on any monitor; all of the saver's windows close together.
 #pragma once
 
-#include "saver/input_rule.h"
 #include "saver/water_wnd.h"
+
+class CFullScreenSaver;
 
 class CSaverWnd : public CWaterWnd {
   public:
-    explicit CSaverWnd(const rillo::SaverSettings& settings);
+    // The window over `screen`, from its part of the desktop, one of `saver`'s.
+    CSaverWnd(const rillo::SaverSettings& settings, const rillo::SaverScreen& screen,
+              DesktopCapture capture, CFullScreenSaver& saver);
 
-    // Creates the window over the whole primary screen; nonzero when it exists.
-    BOOL CreateFullScreen();
+    // Creates the window over its monitor; `owner` is the primary screen's window,
+    // null for that one itself. Nonzero when it exists.
+    BOOL CreateFullScreen(CSaverWnd* owner);
+
+    bool IsPrimary() const { return m_screen.bPrimary; }
+    // One tick of this monitor's rain, driven by the primary window's timer.
+    void RainOnce() { Rain(); }
 
   protected:
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
+    void PostNcDestroy() override;
 
-    void CloseSoon() { PostMessage(WM_CLOSE, 0, 0); }
+  private:
+    void OnCreated();
+    void OnDestroy();
+    // Stops the rain while nobody can see it and starts it again when they can.
+    void OnVisibilityChanged();
 
-    rillo::CInputRule m_input; // remembers the first mouse position
+    CFullScreenSaver& m_saver;
+    HPOWERNOTIFY m_hPowerNotify = nullptr;
+    bool m_bSessionNotify = false;
 };

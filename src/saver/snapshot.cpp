@@ -3,29 +3,12 @@
 #include "saver/bmp_file.h"
 
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
 namespace {
 
 constexpr wchar_t kSnapshotName[] = L"cTempPicture.bmp";
-
-// A screen-sized, screen-compatible bitmap filled with black: the picture when the
-// snapshot cannot be read.
-rillo::UniqueBitmap BlackScreenBitmap() {
-    const int w = ::GetSystemMetrics(SM_CXSCREEN);
-    const int h = ::GetSystemMetrics(SM_CYSCREEN);
-    rillo::UniqueWindowDc screen = rillo::GetUniqueDc(nullptr);
-    if (!screen || w <= 0 || h <= 0)
-        return {};
-    rillo::UniqueBitmap bitmap(::CreateCompatibleBitmap(screen.get(), w, h));
-    rillo::UniqueMemoryDc memory(::CreateCompatibleDC(screen.get()));
-    if (bitmap && memory) {
-        rillo::SelectObjectGuard select(memory.get(), bitmap.get());
-        if (select.ok())
-            ::PatBlt(memory.get(), 0, 0, w, h, BLACKNESS);
-    }
-    return bitmap;
-}
 
 bool WriteAll(HANDLE file, const void* data, DWORD size) {
     DWORD written = 0;
@@ -57,12 +40,16 @@ std::wstring BuildSnapshotPath() {
     return dir + L"\\" + kSnapshotName;
 }
 
-bool CaptureDesktop(DesktopCapture& capture) {
-    rillo::UniqueMemoryDc display(::CreateDCW(L"DISPLAY", nullptr, nullptr, nullptr));
-    if (!display)
+bool CaptureScreen(const rillo::ScreenRect& rect, DesktopCapture& capture) {
+    capture = DesktopCapture{};
+    // The screen's DC works in screen coordinates, where the primary monitor starts at
+    // (0, 0) and others may lie at negative ones. (A DC made for "DISPLAY" starts at
+    // the virtual screen's corner instead on some systems.)
+    rillo::UniqueWindowDc display = rillo::GetUniqueDc(nullptr);
+    if (!display || rect.IsEmpty())
         return false;
-    const int w = ::GetSystemMetrics(SM_CXSCREEN);
-    const int h = ::GetSystemMetrics(SM_CYSCREEN);
+    const int w = rect.Width();
+    const int h = rect.Height();
     rillo::UniqueBitmap bitmap(::CreateCompatibleBitmap(display.get(), w, h));
     rillo::UniqueMemoryDc memory(::CreateCompatibleDC(display.get()));
     if (!bitmap || !memory)
@@ -71,7 +58,7 @@ bool CaptureDesktop(DesktopCapture& capture) {
         rillo::SelectObjectGuard select(memory.get(), bitmap.get());
         if (!select.ok())
             return false;
-        ::BitBlt(memory.get(), 0, 0, w, h, display.get(), 0, 0, SRCCOPY);
+        ::BitBlt(memory.get(), 0, 0, w, h, display.get(), rect.left, rect.top, SRCCOPY);
     }
 
     BITMAP bm{};
@@ -101,12 +88,23 @@ bool CaptureDesktop(DesktopCapture& capture) {
     info.header.biBitCount = WORD(bits);
     info.header.biCompression = BI_RGB;
     info.header.biSizeImage = imageSize;
-    ::GetDIBits(display.get(), bitmap.get(), 0, UINT(bm.bmHeight), capture.pixels.data(),
-                reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS);
+    if (::GetDIBits(display.get(), bitmap.get(), 0, UINT(bm.bmHeight), capture.pixels.data(),
+                    reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS) != bm.bmHeight) {
+        capture = DesktopCapture{};
+        return false;
+    }
     return true;
 }
 
+bool CaptureDesktop(DesktopCapture& capture) {
+    return CaptureScreen(
+        rillo::ScreenRect{0, 0, ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN)},
+        capture);
+}
+
 bool WriteSnapshotFile(const std::wstring& path, const DesktopCapture& capture) {
+    if (capture.pixels.empty())
+        return false;
     rillo::UniqueFile file = rillo::MakeUniqueFile(::CreateFileW(
         path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file)
@@ -155,15 +153,41 @@ rillo::UniqueBitmap FlipBitmap(HBITMAP bitmap) {
 }
 
 rillo::UniqueBitmap LoadSnapshot(const std::wstring& path) {
-    rillo::UniqueBitmap flipped;
-    if (!path.empty()) {
-        rillo::UniqueBitmap loaded(static_cast<HBITMAP>(
-            ::LoadImageW(nullptr, path.c_str(), IMAGE_BITMAP, 0, 0,
-                         LR_LOADFROMFILE | LR_CREATEDIBSECTION | LR_DEFAULTSIZE)));
-        if (loaded)
-            flipped = FlipBitmap(loaded.get());
+    if (path.empty())
+        return {};
+    rillo::UniqueBitmap loaded(
+        static_cast<HBITMAP>(::LoadImageW(nullptr, path.c_str(), IMAGE_BITMAP, 0, 0,
+                                          LR_LOADFROMFILE | LR_CREATEDIBSECTION | LR_DEFAULTSIZE)));
+    return loaded ? FlipBitmap(loaded.get()) : rillo::UniqueBitmap();
+}
+
+rillo::UniqueBitmap PictureFromCapture(const DesktopCapture& capture) {
+    if (capture.pixels.empty())
+        return {};
+    // The file's info header, as LoadImage would read it; no colour table follows.
+    BITMAPINFO info{};
+    static_assert(sizeof(BITMAPINFOHEADER) == rillo::kBmpHeaderSize - 14);
+    std::memcpy(&info.bmiHeader, capture.header.data() + 14, sizeof(BITMAPINFOHEADER));
+    void* bits = nullptr;
+    rillo::UniqueBitmap section(
+        ::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    if (!section || !bits || info.bmiHeader.biSizeImage != capture.pixels.size())
+        return {};
+    std::memcpy(bits, capture.pixels.data(), capture.pixels.size());
+    ::GdiFlush();
+    return FlipBitmap(section.get());
+}
+
+rillo::UniqueBitmap BlackPicture(int width, int height) {
+    rillo::UniqueWindowDc screen = rillo::GetUniqueDc(nullptr);
+    if (!screen || width <= 0 || height <= 0)
+        return {};
+    rillo::UniqueBitmap bitmap(::CreateCompatibleBitmap(screen.get(), width, height));
+    rillo::UniqueMemoryDc memory(::CreateCompatibleDC(screen.get()));
+    if (bitmap && memory) {
+        rillo::SelectObjectGuard select(memory.get(), bitmap.get());
+        if (select.ok())
+            ::PatBlt(memory.get(), 0, 0, width, height, BLACKNESS);
     }
-    if (!flipped)
-        flipped = BlackScreenBitmap();
-    return flipped;
+    return bitmap;
 }

@@ -9,44 +9,75 @@
 #include <olectl.h>
 
 const wchar_t* const CWaterWnd::s_pszClassName = L"RilloWater";
-
-namespace {
-
-constexpr UINT_PTR kTimerId = 1;
-constexpr UINT kTickMilliseconds = 60;
-
-} // namespace
+const wchar_t* const CWaterWnd::s_pszPreviewClassName = L"RilloPreview";
 
 CWaterWnd::CWaterWnd(BOOL bAutoDelete, const rillo::SaverSettings& settings, bool bPreview)
-    : m_bPreview(bPreview), m_rain(settings), m_bAutoDelete(bAutoDelete) {}
+    : m_bPreview(bPreview), m_rain(settings), m_bAutoDelete(bAutoDelete) {
+    if (!m_bPreview) {
+        m_screen.rect = {0, 0, ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN)};
+        m_screen.bPrimary = true;
+        m_screen.nSeed = rillo::ScreenSeed(0);
+    }
+}
 
-CWaterWnd::~CWaterWnd() = default;
+CWaterWnd::CWaterWnd(const rillo::SaverSettings& settings, const rillo::SaverScreen& screen,
+                     DesktopCapture capture)
+    : m_bPreview(false), m_screen(screen), m_capture(std::move(capture)), m_bCaptured(true),
+      m_rain(settings, screen.nSeed), m_bAutoDelete(TRUE) {}
+
+CWaterWnd::~CWaterWnd() {
+    // The snapshot shows whatever was on the screen, mail and documents included: it
+    // does not outlive the saver.
+    if (m_bSnapshotWritten)
+        ::DeleteFileW(m_strSnapshotPath.c_str());
+}
 
 BOOL CWaterWnd::Create(DWORD dwExStyle, DWORD dwStyle, const RECT& rect, CWnd* pParentWnd, UINT,
                        void*) {
-    static const BOOL registered = CWnd::RegisterClass(
-        s_pszClassName, CS_HREDRAW | CS_VREDRAW,
-        ::LoadCursorW(GetAppInstance(), MAKEINTRESOURCEW(IDC_NOCURSOR)), nullptr, nullptr);
+    // Only the full-screen window hides the pointer; over the preview pane the user
+    // is still choosing a saver.
+    static const BOOL registered =
+        CWnd::RegisterClass(s_pszClassName, CS_HREDRAW | CS_VREDRAW,
+                            ::LoadCursorW(GetAppInstance(), MAKEINTRESOURCEW(IDC_NOCURSOR)),
+                            nullptr, nullptr) &&
+        CWnd::RegisterClass(s_pszPreviewClassName, CS_HREDRAW | CS_VREDRAW,
+                            ::LoadCursorW(nullptr, IDC_ARROW), nullptr, nullptr);
     if (!registered)
         return FALSE;
 
-    if (!m_bPreview)
+    if (!m_bPreview) {
+        // Before the window exists, so the picture never shows it.
+        if (!m_bCaptured)
+            CaptureScreen(m_screen.rect, m_capture);
         PreparePicture();
+    }
 
-    return CreateEx(dwExStyle, s_pszClassName, L"", dwStyle, rect.left, rect.top,
-                    rect.right - rect.left, rect.bottom - rect.top, HwndOf(pParentWnd), nullptr);
+    return CreateEx(dwExStyle, m_bPreview ? s_pszPreviewClassName : s_pszClassName, L"", dwStyle,
+                    rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top,
+                    HwndOf(pParentWnd), nullptr);
 }
 
 void CWaterWnd::PreparePicture() {
-    {
-        CClientDC screen(nullptr);
-        m_nScreenWidth = screen.GetDeviceCaps(HORZRES);
-        m_nScreenHeight = screen.GetDeviceCaps(VERTRES);
+    m_nScreenWidth = m_screen.rect.Width();
+    m_nScreenHeight = m_screen.rect.Height();
+    rillo::UniqueBitmap snapshot;
+    if (m_screen.bPrimary) {
+        // The primary screen's picture goes through the snapshot file and is read back
+        // from it, as it always has been.
+        m_strSnapshotPath = BuildSnapshotPath();
+        m_bSnapshotWritten =
+            !m_strSnapshotPath.empty() && WriteSnapshotFile(m_strSnapshotPath, m_capture);
+        if (m_bSnapshotWritten)
+            snapshot = LoadSnapshot(m_strSnapshotPath);
     }
-    m_strSnapshotPath = BuildSnapshotPath();
-    // Captured now, while the saver has no window, so the picture never shows it.
-    SaveDesktopSnapshot(m_strSnapshotPath);
-    rillo::UniqueBitmap snapshot = LoadSnapshot(m_strSnapshotPath);
+    // A file that could not be written (held open, a full disk) or read back is no
+    // reason to show anything but what this start photographed. Nor is an older file
+    // that happens to lie there.
+    if (!snapshot)
+        snapshot = PictureFromCapture(m_capture);
+    if (!snapshot)
+        snapshot = BlackPicture(m_nScreenWidth, m_nScreenHeight);
+    m_capture = DesktopCapture{};
 
     PICTDESC desc{};
     desc.cbSizeofstruct = sizeof desc;
@@ -92,28 +123,41 @@ LRESULT CWaterWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
 int CWaterWnd::OnCreate(LPCREATESTRUCT) {
     if (Default() == -1)
         return -1;
-    SetTimer(kTimerId, kTickMilliseconds);
+    if (m_bTimer)
+        SetTimer(kTimerId, kTickMilliseconds);
     return 0;
 }
 
 void CWaterWnd::OnTimer(UINT_PTR) {
+    Rain();
+    Default();
+}
+
+void CWaterWnd::Rain() {
     // Both steps of a tick run before anything is drawn: the screen gets the tick's
     // last frame, once.
     if (m_rain.Tick(m_dibSource.GetBits(), m_dibFrame.GetBits()) > 0) {
         CClientDC dc(this);
         m_dibFrame.Draw(&dc, 0, 0, FALSE);
     }
-    Default();
 }
 
 void CWaterWnd::OnPaint() {
     CPaintDC dc(this);
+    RECT client;
+    GetClientRect(&client);
     if (m_bPreview) {
-        RECT client;
-        GetClientRect(&client);
         dc.FillSolidRect(client, RGB(0, 0, 0));
         DrawPreviewTiles();
+        return;
     }
+    // A composited desktop shows an unpainted window as black or as leftovers, not as
+    // the screen behind it: the saver paints its frame (the desktop until the first
+    // drop), or black when it has no picture at all.
+    if (m_dibFrame.GetWidth() > 0)
+        m_dibFrame.Draw(&dc, 0, 0, FALSE);
+    else
+        dc.FillSolidRect(client, RGB(0, 0, 0));
 }
 
 void CWaterWnd::DrawPreviewTiles() {

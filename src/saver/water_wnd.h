@@ -1,20 +1,24 @@
-// CWaterWnd: the window that shows the water. Full screen it photographs the desktop
-// before it exists and lets rain fall on the picture, one 60 ms timer driving it; as a
-// preview it shows a fixed picture tiled over black.
+// CWaterWnd: the window that shows the water. Full screen it covers one monitor with
+// that monitor's part of the desktop, photographed before any of the saver's windows
+// existed, and lets rain fall on it; as a preview it shows a fixed picture tiled over
+// black.
 #pragma once
 
-#include "framework/wnd.h"
 #include "framework/unique_handle.h"
+#include "framework/wnd.h"
 #include "ripple/dib_surface.h"
 #include "saver/rainfall.h"
 #include "saver/saver_settings.h"
+#include "saver/screen_layout.h"
+#include "saver/snapshot.h"
 
 #include <cstdint>
 #include <string>
 
 class CWaterWnd : public CWnd {
   public:
-    // The settings and the mode are the window's for its whole life: a later change of
+    // A preview (bPreview) or a full-screen window over the primary screen. The
+    // settings and the mode are the window's for its whole life: a later change of
     // the settings file does not reach a running saver.
     CWaterWnd(BOOL bAutoDelete, const rillo::SaverSettings& settings, bool bPreview);
     ~CWaterWnd() override;
@@ -26,6 +30,14 @@ class CWaterWnd : public CWnd {
                         UINT nID = 0, void* pContext = nullptr);
 
   protected:
+    static constexpr UINT_PTR kTimerId = 1;
+    static constexpr UINT kTickMilliseconds = 60;
+
+    // Full screen over `screen`, from its part of the desktop. The primary screen
+    // writes the snapshot file and shows it read back; the others show their capture.
+    CWaterWnd(const rillo::SaverSettings& settings, const rillo::SaverScreen& screen,
+              DesktopCapture capture);
+
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
     void PostNcDestroy() override;
 
@@ -34,17 +46,26 @@ class CWaterWnd : public CWnd {
     void OnPaint();
     void DrawPreviewTiles();
 
-    // The snapshot of the desktop, in the file at path, as the two surfaces' picture.
+    // One tick of the rain, and its last frame drawn when the water moved.
+    void Rain();
+
+    // The window's part of the desktop as the two surfaces' picture, and the field.
     void PreparePicture();
 
     const bool m_bPreview;
+    bool m_bTimer = true; // false: another window's timer drives this one's rain
+    rillo::SaverScreen m_screen;
+    DesktopCapture m_capture; // until PreparePicture has made the picture
+    bool m_bCaptured = false; // m_capture was handed in, taken with the other screens'
     std::int32_t m_nScreenWidth = 0;
     std::int32_t m_nScreenHeight = 0;
     CDibSurface m_dibSource; // the desktop under the water, never written after Create
     CDibSurface m_dibFrame;  // the frame rendered and drawn at every step
     rillo::Rainfall m_rain;  // the rain, its seed and the field
     std::wstring m_strSnapshotPath;
+    bool m_bSnapshotWritten = false; // this run's file, deleted with the window
     BOOL m_bAutoDelete;
 
     static const wchar_t* const s_pszClassName;
+    static const wchar_t* const s_pszPreviewClassName;
 };

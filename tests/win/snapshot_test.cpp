@@ -9,8 +9,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <fstream>
 #include <iterator>
 #include <vector>
@@ -140,7 +142,19 @@ TEST(Snapshot, ScreenGoesToTheFileAndComesBackUpsideDownIntoTheSurface) {
     const std::wstring path = BuildSnapshotPath();
     ::DeleteFileW(path.c_str());
     ASSERT_TRUE(SaveDesktopSnapshot(path));
+    // The same screen in memory, and a part of it as another monitor's picture.
+    DesktopCapture whole, part;
+    ASSERT_TRUE(CaptureDesktop(whole));
+    ASSERT_TRUE(CaptureScreen(rillo::ScreenRect{100, 50, 300, 170}, part));
     pattern.DestroyWindow();
+
+    ASSERT_EQ(part.pixels.size(), 200u * 120u * 4u);
+    int wrongInPart = 0;
+    for (int row = 0; row < 120; ++row)
+        for (int x = 0; x < 200; ++x)
+            wrongInPart += (U32(part.pixels, (size_t(row) * 200 + x) * 4) & 0xFFFFFF) !=
+                           Pattern(100 + x, 50 + 119 - row);
+    EXPECT_EQ(wrongInPart, 0);
 
     const auto file = ReadFile(path);
     ASSERT_EQ(file.size(), 3145782u);
@@ -167,6 +181,9 @@ TEST(Snapshot, ScreenGoesToTheFileAndComesBackUpsideDownIntoTheSurface) {
 
     rillo::UniqueBitmap flipped = LoadSnapshot(path);
     ASSERT_TRUE(flipped);
+    // Kept in memory, the capture gives exactly the picture the file gives.
+    EXPECT_EQ(rillo::test::BitmapRows(PictureFromCapture(whole).get(), w, h),
+              rillo::test::BitmapRows(flipped.get(), w, h));
     PICTDESC desc{};
     desc.cbSizeofstruct = sizeof(desc);
     desc.picType = PICTYPE_BITMAP;
@@ -213,27 +230,31 @@ TEST(Snapshot, FlipTurnsRowsOverAndKeepsColumns) {
     EXPECT_FALSE(FlipBitmap(nullptr));
 }
 
-TEST(Snapshot, UnreadableSnapshotGivesABlackScreenPicture) {
+// What cannot be read gives no picture at all (never an older one), an empty capture
+// none either; black is the last resort.
+TEST(Snapshot, UnreadableSnapshotsGiveNoPictureAndBlackIsBlack) {
     const std::wstring dir = TempDirectory();
     const std::wstring garbage = dir + L"rillo_not_a_bitmap.bmp";
     {
         std::ofstream f(garbage.c_str(), std::ios::binary);
         f << "BM this is not a bitmap";
     }
-    for (const std::wstring& path : {dir + L"rillo_no_such_file.bmp", garbage, std::wstring()}) {
-        rillo::UniqueBitmap picture = LoadSnapshot(path);
-        ASSERT_TRUE(picture);
-        BITMAP bm{};
-        ASSERT_TRUE(::GetObjectW(picture.get(), sizeof(bm), &bm));
-        EXPECT_EQ(bm.bmWidth, ::GetSystemMetrics(SM_CXSCREEN));
-        EXPECT_EQ(bm.bmHeight, ::GetSystemMetrics(SM_CYSCREEN));
-        const auto pixels = rillo::test::BitmapRows(picture.get(), bm.bmWidth, bm.bmHeight);
-        size_t nonBlack = 0;
-        for (Pixel p : pixels)
-            nonBlack += p != 0;
-        EXPECT_EQ(nonBlack, 0u);
-    }
+    for (const std::wstring& path : {dir + L"rillo_no_such_file.bmp", garbage, std::wstring()})
+        EXPECT_FALSE(LoadSnapshot(path));
     ::DeleteFileW(garbage.c_str());
+    EXPECT_FALSE(PictureFromCapture(DesktopCapture{}));
+    EXPECT_FALSE(
+        CaptureScreen(rillo::ScreenRect{10, 10, 10, 20}, *std::make_unique<DesktopCapture>()));
+
+    rillo::UniqueBitmap picture = BlackPicture(300, 200);
+    ASSERT_TRUE(picture);
+    BITMAP bm{};
+    ASSERT_TRUE(::GetObjectW(picture.get(), sizeof(bm), &bm));
+    EXPECT_EQ(bm.bmWidth, 300);
+    EXPECT_EQ(bm.bmHeight, 200);
+    const auto pixels = rillo::test::BitmapRows(picture.get(), bm.bmWidth, bm.bmHeight);
+    EXPECT_EQ(std::count(pixels.begin(), pixels.end(), Pixel(0)), 300 * 200);
+    EXPECT_FALSE(BlackPicture(0, 200));
 }
 
 TEST(Snapshot, UnwritablePathWritesNothing) {
