@@ -1,10 +1,11 @@
 // rillo-render: lets the saver's rain fall on a picture and writes the last frame.
 //
-//   rillo-render [--ticks N] [--wavelength W] [--amplitude A] INPUT.bmp OUTPUT.bmp
+//   rillo-render [--ticks N] [--wavelength W] [--amplitude A] [--seed S] INPUT.bmp OUTPUT.bmp
 //
-// It does what the full-screen saver does on a screen of the picture's size whose
-// desktop shows the picture: the same field, the same rain from seed 100, two
-// attempts per tick. The frame is written as a 32-bit bottom-up BMP whose pixel
+// It does what the full-screen saver does on a monitor of the picture's size whose
+// part of the desktop shows the picture: the same field, the same rain from seed
+// 100 (the primary monitor; the others rain from 101, 102, ...), two attempts per
+// tick. The frame is written as a 32-bit bottom-up BMP whose pixel
 // data are the frame's words in memory order, so runs on different builds can be
 // compared byte for byte.
 #include "saver/bmp_file.h"
@@ -90,15 +91,18 @@ int Run(int argc, char** argv) {
     std::int64_t ticks = 100;
     std::int32_t wavelength = 100;
     std::int32_t amplitude = 100;
+    std::int32_t seed = CRain::kInitialSeed;
     std::vector<std::string> files;
     for (int n = 1; n < argc; ++n) {
         const std::string arg = argv[n];
-        if (arg == "--ticks" || arg == "--wavelength" || arg == "--amplitude") {
+        if (arg == "--ticks" || arg == "--wavelength" || arg == "--amplitude" || arg == "--seed") {
             if (n + 1 >= argc)
                 Fail(arg + ": missing value");
             const char* value = argv[++n];
             if (arg == "--ticks")
                 ticks = ParseNumber("--ticks", value, 0, kMaxTicks);
+            else if (arg == "--seed")
+                seed = std::int32_t(ParseNumber("--seed", value, INT32_MIN, INT32_MAX));
             else if (arg == "--wavelength")
                 wavelength = std::int32_t(ParseNumber("--wavelength", value, INT32_MIN, INT32_MAX));
             else
@@ -110,8 +114,8 @@ int Run(int argc, char** argv) {
         }
     }
     if (files.size() != 2)
-        Fail("usage: rillo-render [--ticks N] [--wavelength W] [--amplitude A] INPUT.bmp "
-             "OUTPUT.bmp");
+        Fail("usage: rillo-render [--ticks N] [--wavelength W] [--amplitude A] [--seed S] "
+             "INPUT.bmp OUTPUT.bmp");
     const std::string& input = files[0];
     const std::string& output = files[1];
 
@@ -128,7 +132,7 @@ int Run(int argc, char** argv) {
     // Source and frame both start as the picture; Render writes only the interior.
     const std::vector<std::uint32_t>& source = picture.pixels;
     std::vector<std::uint32_t> frame = source;
-    rillo::Rainfall rain(rillo::SaverSettings{wavelength, amplitude});
+    rillo::Rainfall rain(rillo::SaverSettings{wavelength, amplitude}, seed);
     if (!rain.Resize(w, h))
         Fail(input + ": not enough memory for " + std::to_string(w) + " x " + std::to_string(h));
 

@@ -1,6 +1,7 @@
 // rillo-frame-match: which tick of the saver's water a screenshot shows.
 //
-//   rillo-frame-match [--wavelength W] [--amplitude A] [--max-ticks N] DESKTOP.bmp SHOT.bmp
+//   rillo-frame-match [--wavelength W] [--amplitude A] [--seed S] [--max-ticks N] DESKTOP.bmp
+//                     SHOT.bmp
 //
 // Runs the saver's rain and water over DESKTOP tick by tick, as the full-screen window
 // does, and prints the first tick count after which the frame equals SHOT pixel for
@@ -33,7 +34,7 @@ bool Load(const char* path, rillo::BmpImage& image) {
 } // namespace
 
 int main(int argc, char** argv) {
-    std::int32_t wavelength = 100, amplitude = 100;
+    std::int32_t wavelength = 100, amplitude = 100, seed = 100;
     long maxTicks = 1000;
     int i = 1;
     for (; i + 1 < argc && argv[i][0] == '-'; i += 2) {
@@ -42,6 +43,8 @@ int main(int argc, char** argv) {
             wavelength = std::int32_t(v);
         else if (!std::strcmp(argv[i], "--amplitude"))
             amplitude = std::int32_t(v);
+        else if (!std::strcmp(argv[i], "--seed"))
+            seed = std::int32_t(v);
         else if (!std::strcmp(argv[i], "--max-ticks"))
             maxTicks = v;
     }
@@ -57,7 +60,7 @@ int main(int argc, char** argv) {
 
     const std::int32_t w = desktop.width, h = desktop.height;
     std::vector<std::uint32_t> frame = desktop.pixels;
-    rillo::Rainfall rain(rillo::SaverSettings{wavelength, amplitude});
+    rillo::Rainfall rain(rillo::SaverSettings{wavelength, amplitude}, seed);
     rain.Resize(w, h);
     for (long tick = 1; tick <= maxTicks; ++tick) {
         rain.Tick(desktop.pixels.data(), frame.data());

@@ -68,6 +68,11 @@ render)
         cmp -s out.bmp other-out.bmp || fail "$enc renders differently"
     done
     expect_line "ticks 7, steps 7" --ticks 7 --wavelength 3 --amplitude -500 pic24.bmp x.bmp
+    # Another monitor's seed is another rain; seed 100 is the primary's, the default.
+    expect_line "ticks 100, steps 84" --seed 100 pic24.bmp seed100.bmp
+    cmp -s out.bmp seed100.bmp || fail "--seed 100 differs from the default"
+    "$render" --seed 101 pic24.bmp seed101.bmp >/dev/null || fail "--seed 101"
+    ! cmp -s out.bmp seed101.bmp || fail "--seed 101 renders the primary's rain"
     ;;
 still)
     # No ticks: the frame is the picture, top bytes cleared, rows in memory order.
@@ -123,6 +128,7 @@ bad-options)
     expect_bad "--wavelength: '1.5' is not a number" --wavelength 1.5 pic24.bmp out.bmp
     expect_bad "--amplitude: 3000000000 is out of range" --amplitude 3000000000 pic24.bmp out.bmp
     expect_bad "--amplitude: missing value" pic24.bmp out.bmp --amplitude
+    expect_bad "--seed: 'x' is not a number" --seed x pic24.bmp out.bmp
     expect_bad "--speed: unknown option" --speed 3 pic24.bmp out.bmp
     expect_bad "usage:" pic24.bmp
     expect_bad "usage:" pic24.bmp out.bmp third.bmp
