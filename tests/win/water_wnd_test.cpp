@@ -37,6 +37,8 @@ TEST_P(WaterWindowPreview, PaneShowsThePictureTiledFromItsTopLeftCorner) {
         water->Create(0, WS_CHILD | WS_VISIBLE, client, CWnd::FromHandle(host), 0, nullptr));
     HWND child = water->GetSafeHwnd();
     rillo::test::PumpMessages(300); // the paint, and a few ticks that must change nothing
+    // The user is choosing a saver in the control panel: the pointer stays visible.
+    EXPECT_EQ(HCURSOR(GetClassLongPtrW(child, GCLP_HCURSOR)), LoadCursorW(nullptr, IDC_ARROW));
 
     HBITMAP tile = LoadBitmapW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDB_PREVIEW));
     ASSERT_NE(tile, nullptr);

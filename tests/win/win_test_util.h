@@ -2,6 +2,7 @@
 #pragma once
 
 #include "framework/unique_handle.h"
+#include "framework/wnd.h"
 #include "ripple/pixel_format.h"
 
 #include <windows.h>
@@ -55,5 +56,40 @@ inline std::vector<Pixel> DcRows(HDC dc, int w, int h) {
     ::SelectObject(mem.get(), old);
     return BitmapRows(copy.get(), w, h);
 }
+
+// A colour for every screen position, distinct along both axes.
+inline Pixel Pattern(int x, int y) {
+    return MakePixel(unsigned(x), unsigned(y), unsigned((x >> 8) * 40 + (y >> 8) * 90 + 7));
+}
+
+// A pop-up of w x h that paints Pattern, for a desktop with a known picture.
+class CPatternWnd : public CWnd {
+  public:
+    CPatternWnd(int w, int h) : m_w(w), m_h(h) {
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x)
+                m_pixels.push_back(Pattern(x, y));
+    }
+
+  protected:
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override {
+        if (message == WM_PAINT) {
+            PAINTSTRUCT ps;
+            HDC dc = ::BeginPaint(m_hWnd, &ps);
+            const BITMAPINFO bi = TopDown32(m_w, m_h);
+            ::SetDIBitsToDevice(dc, 0, 0, DWORD(m_w), DWORD(m_h), 0, 0, 0, UINT(m_h),
+                                m_pixels.data(), &bi, DIB_RGB_COLORS);
+            ::EndPaint(m_hWnd, &ps);
+            return 0;
+        }
+        if (message == WM_ERASEBKGND)
+            return 1;
+        return CWnd::WindowProc(message, wParam, lParam);
+    }
+
+  private:
+    int m_w, m_h;
+    std::vector<Pixel> m_pixels;
+};
 
 } // namespace rillo::test

@@ -1,0 +1,176 @@
+// The full-screen saver in the test's own process, over a desktop with a known
+// picture: what it paints before any rain, that it rests while nobody can see it,
+// and what becomes of the snapshot file.
+#include "saver/full_screen_saver.h"
+#include "saver/saver_wnd.h"
+#include "saver/snapshot.h"
+#include "win_test_util.h"
+
+#include <gtest/gtest.h>
+
+#include <wtsapi32.h>
+
+#include <cstring>
+#include <memory>
+#include <vector>
+
+namespace {
+
+using rillo::Pixel;
+
+constexpr GUID kConsoleDisplayState = {
+    0x6fe69556, 0x704a, 0x47a0, {0x8f, 0x24, 0xc2, 0x8d, 0x93, 0x6f, 0xda, 0x47}};
+
+class SaverWindow : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        m_w = ::GetSystemMetrics(SM_CXSCREEN);
+        m_h = ::GetSystemMetrics(SM_CYSCREEN);
+        static const BOOL registered =
+            CWnd::RegisterClass(L"RilloSaverTestPattern", 0, nullptr, nullptr, nullptr);
+        ASSERT_TRUE(registered);
+        m_pattern = std::make_unique<rillo::test::CPatternWnd>(m_w, m_h);
+        ASSERT_TRUE(m_pattern->CreateEx(0, L"RilloSaverTestPattern", L"", WS_POPUP | WS_VISIBLE, 0,
+                                        0, m_w, m_h, nullptr, nullptr));
+        ::UpdateWindow(m_pattern->GetSafeHwnd());
+        rillo::test::PumpMessages(300);
+        m_snapshot = BuildSnapshotPath();
+    }
+
+    void TearDown() override {
+        if (m_saverWnd && ::IsWindow(m_saverWnd))
+            ::DestroyWindow(m_saverWnd);
+        // The saver's window posts the quit message meant for its own process.
+        MSG msg;
+        while (::PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
+        }
+        if (m_pattern)
+            m_pattern->DestroyWindow();
+    }
+
+    // The saver over the primary screen, as the application makes it.
+    HWND StartSaver() {
+        const rillo::ScreenRect primary{0, 0, m_w, m_h};
+        CSaverWnd* wnd = m_saver.Create(rillo::LayOutScreens({{primary, true}}, primary));
+        m_saverWnd = wnd ? wnd->GetSafeHwnd() : nullptr;
+        return m_saverWnd;
+    }
+
+    std::vector<Pixel> Screen() {
+        HDC dc = ::GetDC(m_saverWnd);
+        std::vector<Pixel> rows = rillo::test::DcRows(dc, m_w, m_h);
+        ::ReleaseDC(m_saverWnd, dc);
+        return rows;
+    }
+
+    std::vector<Pixel> Desktop() const {
+        std::vector<Pixel> rows;
+        for (int y = 0; y < m_h; ++y)
+            for (int x = 0; x < m_w; ++x)
+                rows.push_back(rillo::test::Pattern(x, y));
+        return rows;
+    }
+
+    void SendDisplayState(DWORD state) {
+        struct {
+            POWERBROADCAST_SETTING setting;
+            DWORD data;
+        } message{};
+        message.setting.PowerSetting = kConsoleDisplayState;
+        message.setting.DataLength = sizeof(DWORD);
+        std::memcpy(message.setting.Data, &state, sizeof state);
+        ::SendMessageW(m_saverWnd, WM_POWERBROADCAST, PBT_POWERSETTINGCHANGE,
+                       reinterpret_cast<LPARAM>(&message.setting));
+    }
+
+    bool Rains() {
+        const std::vector<Pixel> before = Screen();
+        rillo::test::PumpMessages(600); // ten ticks
+        return Screen() != before;
+    }
+
+    int m_w = 0, m_h = 0;
+    std::unique_ptr<rillo::test::CPatternWnd> m_pattern;
+    std::wstring m_snapshot;
+    CFullScreenSaver m_saver{rillo::SaverSettings{}};
+    HWND m_saverWnd = nullptr;
+};
+
+} // namespace
+
+// Before the first tick the saver shows the desktop it photographed, painted by
+// itself: a composited desktop shows nothing behind an unpainted window.
+TEST_F(SaverWindow, PaintsTheDesktopBeforeTheFirstDropAndRestsWhileNobodyCanSee) {
+    ASSERT_NE(StartSaver(), nullptr);
+    // Over the saver the pointer is the blank cursor, not the preview's arrow.
+    const auto cursor = HCURSOR(GetClassLongPtrW(m_saverWnd, GCLP_HCURSOR));
+    EXPECT_NE(cursor, nullptr);
+    EXPECT_NE(cursor, LoadCursorW(nullptr, IDC_ARROW));
+    // Resting from the start: no tick may change the picture meanwhile.
+    SendDisplayState(0);
+    ::RedrawWindow(m_saverWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+    rillo::test::PumpMessages(300);
+    EXPECT_EQ(Screen(), Desktop());
+    EXPECT_FALSE(Rains()) << "rain with the display off";
+
+    SendDisplayState(2); // dimmed: still seen
+    EXPECT_TRUE(Rains()) << "no rain with the display dimmed";
+    SendDisplayState(1);
+    EXPECT_TRUE(Rains()) << "no rain with the display back on";
+
+    ::SendMessageW(m_saverWnd, WM_WTSSESSION_CHANGE, WTS_SESSION_LOCK, 0);
+    EXPECT_FALSE(Rains()) << "rain in a locked session";
+    SendDisplayState(1); // the display coming on does not unlock the session
+    EXPECT_FALSE(Rains()) << "rain in a locked session with the display on";
+    ::SendMessageW(m_saverWnd, WM_WTSSESSION_CHANGE, WTS_SESSION_UNLOCK, 0);
+    EXPECT_TRUE(Rains()) << "no rain after unlocking";
+    ::SendMessageW(m_saverWnd, WM_WTSSESSION_CHANGE, WTS_REMOTE_DISCONNECT, 0);
+    EXPECT_FALSE(Rains()) << "rain with the session disconnected";
+    ::SendMessageW(m_saverWnd, WM_WTSSESSION_CHANGE, WTS_REMOTE_CONNECT, 0);
+    EXPECT_TRUE(Rains()) << "no rain after reconnecting";
+}
+
+// The snapshot file lives as long as the saver: it shows the user's screen.
+TEST_F(SaverWindow, TheSnapshotFileIsGoneWhenTheSaverEnds) {
+    ::DeleteFileW(m_snapshot.c_str());
+    ASSERT_NE(StartSaver(), nullptr);
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    ASSERT_TRUE(::GetFileAttributesExW(m_snapshot.c_str(), GetFileExInfoStandard, &data));
+    EXPECT_EQ(data.nFileSizeLow, 54u + DWORD(m_w) * DWORD(m_h) * 4u);
+    ::SendMessageW(m_saverWnd, WM_CLOSE, 0, 0);
+    EXPECT_FALSE(::IsWindow(m_saverWnd));
+    EXPECT_EQ(::GetFileAttributesW(m_snapshot.c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
+// A snapshot file held open by another program can be neither written nor read
+// back: the saver shows what it photographed now, never the older file, and leaves
+// that file alone.
+TEST_F(SaverWindow, AHeldSnapshotFileShowsTodaysDesktopAndIsLeftAlone) {
+    {
+        HANDLE f =
+            ::CreateFileW(m_snapshot.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        ASSERT_NE(f, INVALID_HANDLE_VALUE);
+        DesktopCapture stale;
+        stale.header = rillo::MakeBmpHeader(m_w, m_h, 32);
+        DWORD written = 0;
+        ::WriteFile(f, stale.header.data(), DWORD(stale.header.size()), &written, nullptr);
+        const std::vector<std::uint8_t> grey(std::size_t(m_w) * m_h * 4, 0x80);
+        ::WriteFile(f, grey.data(), DWORD(grey.size()), &written, nullptr);
+        ::CloseHandle(f);
+    }
+    HANDLE held =
+        ::CreateFileW(m_snapshot.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    ASSERT_NE(StartSaver(), nullptr);
+    SendDisplayState(0);
+    ::RedrawWindow(m_saverWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+    rillo::test::PumpMessages(200);
+    EXPECT_EQ(Screen(), Desktop());
+    ::SendMessageW(m_saverWnd, WM_CLOSE, 0, 0);
+    ::CloseHandle(held);
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    ASSERT_TRUE(::GetFileAttributesExW(m_snapshot.c_str(), GetFileExInfoStandard, &data))
+        << "another program's file was deleted";
+    EXPECT_EQ(data.nFileSizeLow, 54u + DWORD(m_w) * DWORD(m_h) * 4u);
+    ::DeleteFileW(m_snapshot.c_str());
+}
