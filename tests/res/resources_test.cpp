@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "res/resource.h"
+#include "res/version.h"
 #include "res/web_address.h"
 #include "ripple/pixel_format.h"
 
@@ -347,13 +348,22 @@ TEST(Version, NumbersAndNames) {
     UINT length = 0;
     ASSERT_TRUE(VerQueryValueW(info.data(), L"\\", reinterpret_cast<void**>(&fixed), &length));
     ASSERT_NE(fixed, nullptr);
-    EXPECT_EQ(fixed->dwFileVersionMS, 0x00020000u);
-    EXPECT_EQ(fixed->dwFileVersionLS, 0u);
-    EXPECT_EQ(fixed->dwProductVersionMS, 0x00020000u);
-    EXPECT_EQ(fixed->dwProductVersionLS, 0u);
+    // The project version, in the binary fields and the text alike: the installers
+    // compare the file's version with the one they carry.
+    const DWORD major_minor = DWORD(RILLO_VERSION_MAJOR) << 16 | RILLO_VERSION_MINOR;
+    const DWORD patch = DWORD(RILLO_VERSION_PATCH) << 16;
+    EXPECT_EQ(fixed->dwFileVersionMS, major_minor);
+    EXPECT_EQ(fixed->dwFileVersionLS, patch);
+    EXPECT_EQ(fixed->dwProductVersionMS, major_minor);
+    EXPECT_EQ(fixed->dwProductVersionLS, patch);
+    const std::wstring quad = std::to_wstring(RILLO_VERSION_MAJOR) + L"." +
+                              std::to_wstring(RILLO_VERSION_MINOR) + L"." +
+                              std::to_wstring(RILLO_VERSION_PATCH) + L".0";
+    EXPECT_EQ(VersionString(info, L"FileVersion"), quad);
+    EXPECT_EQ(VersionString(info, L"ProductVersion"), quad);
     EXPECT_EQ(VersionString(info, L"ProductName"), L"Rillo");
     EXPECT_EQ(VersionString(info, L"FileDescription"), L"Rillo ScreenSaver");
-    EXPECT_EQ(VersionString(info, L"FileVersion"), L"2.0.0.0");
+    EXPECT_EQ(VersionString(info, L"CompanyName"), L"Quorvane Inc.");
 }
 
 TEST(Manifest, AsksForCommonControls6AndPerMonitorDpi) {
@@ -361,6 +371,8 @@ TEST(Manifest, AsksForCommonControls6AndPerMonitorDpi) {
     ASSERT_FALSE(manifest.empty());
     const std::string text(manifest.begin(), manifest.end());
     EXPECT_NE(text.find("name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\""),
+              std::string::npos);
+    EXPECT_NE(text.find(std::string("version=\"") + RILLO_VERSION_QUAD_STR + "\""),
               std::string::npos);
     EXPECT_NE(text.find(">true/pm</dpiAware>"), std::string::npos);
     EXPECT_NE(text.find(">PerMonitorV2, PerMonitor</dpiAwareness>"), std::string::npos);
