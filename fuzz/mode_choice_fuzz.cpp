@@ -43,13 +43,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (int argc = 0; argc <= int(args.size()); ++argc)
         rillo::ChooseMode(argc, argv.data());
     const rillo::ModeChoice same = rillo::ChooseMode(int(args.size()), argv.data());
-    Check(same.mode == choice.mode && same.previewParent == choice.previewParent);
+    Check(same.mode == choice.mode && same.previewParent == choice.previewParent &&
+          same.settingsOwner == choice.settingsOwner);
 
     using rillo::SaverMode;
     if (args.size() < 2) {
         Check(choice.mode == SaverMode::Settings);
-    } else if (args[1].find(L'c') != std::wstring::npos) {
+    } else if (const std::size_t c = args[1].find(L'c'); c != std::wstring::npos) {
         Check(choice.mode == SaverMode::Settings);
+        if (args[1].compare(c, 2, L"c:") != 0)
+            Check(choice.settingsOwner == 0);
+        else
+            Check(choice.settingsOwner ==
+                      std::int32_t(std::wcstoll(args[1].c_str() + c + 2, nullptr, 10)) ||
+                  args[1].size() > c + 2 + 15);
     } else if (args[1].find(L'p') != std::wstring::npos) {
         Check(choice.mode ==
               (choice.previewParent != 0 ? SaverMode::Preview : SaverMode::EndAtOnce));
@@ -64,5 +71,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     if (choice.mode != SaverMode::Preview)
         Check(choice.previewParent == 0);
+    if (choice.mode != SaverMode::Settings)
+        Check(choice.settingsOwner == 0);
     return 0;
 }

@@ -11,8 +11,11 @@ ModeChoice ChooseMode(int argc, const wchar_t* const* argv) {
     if (argc < 2 || argv == nullptr || argv[1] == nullptr)
         return choice;
     const wchar_t* first = argv[1];
-    if (std::wcschr(first, L'c') != nullptr)
+    if (const wchar_t* c = std::wcschr(first, L'c')) {
+        if (c[1] == L':')
+            choice.settingsOwner = ReadLeadingInt(c + 2, c + 2 + std::wcslen(c + 2));
         return choice;
+    }
     if (std::wcschr(first, L'p') == nullptr) {
         choice.mode = SaverMode::FullScreen;
         return choice;

@@ -34,6 +34,44 @@ TEST(ModeChoice, LowerCaseCAnywhereOpensTheSettingsFirst) {
     }
 }
 
+TEST(ModeChoice, SettingsOwnerFollowsTheFirstCAndAColon) {
+    const std::pair<const wchar_t*, std::int32_t> cases[] = {
+        {L"/c:1234", 1234},
+        {L"/c:396626", 396626},
+        {L"-c:77", 77},
+        {L"c:5", 5},
+        {L"/c: 42", 42},
+        {L"/c:42abc", 42},
+        {L"/c:-2", -2},
+        {L"/c:4294967295", -1}, // a sign-extended handle written unsigned
+        {L"/c:2147483648", INT_MIN},
+        // No handle: nothing after the colon, no colon, or a colon after another letter.
+        {L"/c:", 0},
+        {L"/c:0x1234", 0},
+        {L"/c:abc", 0},
+        {L"/c", 0},
+        {L"/c1234", 0},
+        {L"/c 1234", 0},
+        {L"/p:c", 0},
+        // Only the first "c" counts.
+        {L"/cc:12", 0},
+        {L"/scr:9", 0},
+        {L"/pc:12", 12},
+    };
+    for (const auto& [first, owner] : cases) {
+        const ModeChoice m = Choose({first, L"99"});
+        EXPECT_EQ(m.mode, SaverMode::Settings) << first;
+        EXPECT_EQ(m.settingsOwner, owner) << first;
+        EXPECT_EQ(m.previewParent, 0) << first;
+    }
+    // The second argument is never the owner.
+    EXPECT_EQ(Choose({L"/c", L"1234"}).settingsOwner, 0);
+    EXPECT_EQ(Choose({}).settingsOwner, 0);
+    // Other modes have no owner.
+    EXPECT_EQ(Choose({L"/p", L"c:12"}).settingsOwner, 0);
+    EXPECT_EQ(Choose({L"/s:12"}).settingsOwner, 0);
+}
+
 TEST(ModeChoice, EverythingElseWithoutPRunsFullScreen) {
     for (const wchar_t* first : {L"/C", L"/P", L"/s", L"/S", L"/a", L"-x", L"", L"\u00e7"}) {
         EXPECT_EQ(Choose({first, L"1234"}).mode, SaverMode::FullScreen) << first;
