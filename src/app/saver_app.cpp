@@ -8,19 +8,36 @@
 #include "saver/water_wnd.h"
 #include "ui/settings_dlg.h"
 
+#include <shlobj.h>
+
 // The window objects are made with new and delete themselves after their window's last
 // message. A window whose creation failed halfway has already deleted itself that way,
 // so a failed Create leaves the object alone and the process simply ends.
+
+namespace {
+
+// A folder of the current user's profile; empty when Windows cannot say.
+std::wstring KnownFolder(REFKNOWNFOLDERID id) {
+    PWSTR path = nullptr;
+    std::wstring folder;
+    if (SUCCEEDED(::SHGetKnownFolderPath(id, KF_FLAG_DEFAULT, nullptr, &path)) && path)
+        folder = path;
+    ::CoTaskMemFree(path); // owed even when the call failed
+    return folder;
+}
+
+} // namespace
 
 CSaverApp::CSaverApp() = default;
 CSaverApp::~CSaverApp() = default;
 
 void CSaverApp::LoadSettings() {
-    rillo::LoadSettings(m_strSettingsPath, m_nWavelength, m_nAmplitude);
+    rillo::LoadSettings(m_settingsPaths, m_nWavelength, m_nAmplitude, &m_strLoadedFirstLine);
 }
 
-bool CSaverApp::SaveSettings(const rillo::SaverSettings& settings) {
-    return rillo::SaveSettings(m_strSettingsPath, settings.nWavelength, settings.nAmplitude);
+rillo::SettingsSaveResult CSaverApp::SaveSettings(const rillo::SaverSettings& settings) {
+    return rillo::SaveSettings(m_settingsPaths, settings.nWavelength, settings.nAmplitude,
+                               m_strLoadedFirstLine);
 }
 
 BOOL CSaverApp::InitInstance() {
@@ -33,6 +50,11 @@ BOOL CSaverApp::InitInstance() {
     const UINT n = ::GetWindowsDirectoryW(dir, MAX_PATH);
     m_strWindowsDir.assign(dir, n < MAX_PATH ? n : 0);
     m_strSettingsPath = m_strWindowsDir + L"\\" + m_strShortName + L"lst.txt";
+    // A standard user cannot write the Windows folder: each user may have a file of
+    // their own, and older builds' saves may wait where UAC virtualization put them.
+    m_settingsPaths =
+        rillo::MakeSettingsPaths(m_strWindowsDir, KnownFolder(FOLDERID_RoamingAppData),
+                                 KnownFolder(FOLDERID_LocalAppData), m_strShortName + L"lst.txt");
     // Every mode sees the stored values, the settings dialog included.
     LoadSettings();
 
@@ -40,9 +62,14 @@ BOOL CSaverApp::InitInstance() {
 
     const rillo::ModeChoice choice = rillo::ChooseMode(m_argc, m_argv);
     switch (choice.mode) {
-    case rillo::SaverMode::Settings:
-        RunSettingsDialog();
+    case rillo::SaverMode::Settings: {
+        // The Screen Saver Settings window passes itself, so that the dialog stays in
+        // front of it and keeps it from opening a second one. A handle that names no
+        // window leaves the dialog on its own.
+        const HWND owner = reinterpret_cast<HWND>(INT_PTR(choice.settingsOwner));
+        RunSettingsDialog(choice.settingsOwner != 0 && ::IsWindow(owner) ? owner : nullptr);
         return FALSE;
+    }
 
     case rillo::SaverMode::Preview: {
         // Window handles are 32-bit values, sign-extended on 64-bit systems.
@@ -87,10 +114,11 @@ void CSaverApp::ReadSpeed() {
     GetProfileInt(L"Config", L"Speed", 1);
 }
 
-void CSaverApp::RunSettingsDialog() {
-    CSettingsDlg dlg(m_strProductName, GetSettings(), [this](const rillo::SaverSettings& settings) {
-        return SaveSettings(settings);
-    });
+void CSaverApp::RunSettingsDialog(HWND owner) {
+    CSettingsDlg dlg(
+        m_strProductName, GetSettings(),
+        [this](const rillo::SaverSettings& settings) { return SaveSettings(settings); },
+        owner ? CWnd::FromHandle(owner) : nullptr);
     m_pMainWnd = &dlg;
     dlg.DoModal();
     m_pMainWnd = nullptr;

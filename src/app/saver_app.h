@@ -3,6 +3,7 @@
 // or the full-screen saver.
 #pragma once
 
+#include "app/settings_location.h"
 #include "framework/win_app.h"
 #include "saver/saver_settings.h"
 
@@ -18,20 +19,23 @@ class CSaverApp : public CWinApp {
     ~CSaverApp() override;
 
     BOOL InitInstance() override;
-    // Runs the settings dialog modally as the program's only window.
-    void RunSettingsDialog();
+    // Runs the settings dialog modally, owned by `owner` when it is given.
+    void RunSettingsDialog(HWND owner = nullptr);
     // Reads the profile's speed, which changes nothing.
     void ReadSpeed();
 
-    // Fills m_nWavelength and m_nAmplitude from the settings file, when it can be read.
+    // Fills m_nWavelength and m_nAmplitude from the first settings file that can be read.
     void LoadSettings();
-    // Rewrites the settings file with its first line and these values; whether it did.
-    bool SaveSettings(const rillo::SaverSettings& settings);
+    // Writes these values where the next start will read them first, with the loaded
+    // file's first line; which file, and why not when nothing could be written.
+    rillo::SettingsSaveResult SaveSettings(const rillo::SaverSettings& settings);
     // The loaded values, as the windows and the dialog are handed them.
     rillo::SaverSettings GetSettings() const { return {m_nWavelength, m_nAmplitude}; }
 
     std::wstring m_strWindowsDir;
-    std::wstring m_strSettingsPath;
+    std::wstring m_strSettingsPath; // the Windows folder's file
+    rillo::SettingsPaths m_settingsPaths;
+    std::string m_strLoadedFirstLine; // the bytes of the loaded file's first line
     std::wstring m_strShortName;
     std::wstring m_strProductName;
     std::int32_t m_nWavelength = 0;

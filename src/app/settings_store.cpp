@@ -64,22 +64,37 @@ bool WriteAll(HANDLE file, const std::string& data) {
     return true;
 }
 
+// A failure's reason as the system gave it; never 0, which would read as success.
+DWORD LastError() {
+    const DWORD error = GetLastError();
+    return error != ERROR_SUCCESS ? error : ERROR_GEN_FAILURE;
+}
+
 // Writes `data` to a new file beside `path` and returns its name, or nothing (and no
-// file left behind) on failure.
-std::optional<std::wstring> WriteSibling(const std::wstring& path, const std::string& data) {
+// file left behind) on failure, with the reason in `error`.
+std::optional<std::wstring> WriteSibling(const std::wstring& path, const std::string& data,
+                                         DWORD& error) {
     const DWORD pid = GetCurrentProcessId();
+    error = ERROR_FILE_EXISTS;
     for (unsigned attempt = 0; attempt < 16; ++attempt) {
         const std::wstring name =
             path + L"." + std::to_wstring(pid) + L"-" + std::to_wstring(attempt) + L".tmp";
         FileHandle file(CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                     FILE_ATTRIBUTE_NORMAL, nullptr));
         if (!file.Valid()) {
-            if (GetLastError() == ERROR_FILE_EXISTS || GetLastError() == ERROR_ALREADY_EXISTS)
+            error = LastError();
+            if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS)
                 continue;
             return std::nullopt;
         }
-        const bool written = WriteAll(file.Get(), data) && FlushFileBuffers(file.Get());
-        if (file.Close() && written)
+        bool written = WriteAll(file.Get(), data) && FlushFileBuffers(file.Get());
+        if (!written)
+            error = LastError();
+        if (!file.Close() && written) {
+            error = LastError();
+            written = false;
+        }
+        if (written)
             return name;
         DeleteFileW(name.c_str());
         return std::nullopt;
@@ -87,9 +102,41 @@ std::optional<std::wstring> WriteSibling(const std::wstring& path, const std::st
     return std::nullopt;
 }
 
+// Whether something is at `path`: anything but a plain "not there" counts, so that a
+// file we may not look at is not mistaken for a missing one.
+bool Exists(const std::wstring& path) {
+    if (path.empty())
+        return false;
+    if (GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES)
+        return true;
+    const DWORD error = GetLastError();
+    return error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND;
+}
+
+// Makes the folder that holds `path`, and the folders above it that are missing.
+// Returns 0 when the folder is there.
+DWORD CreateFolderFor(const std::wstring& path, int depth = 0) {
+    const std::size_t slash = path.find_last_of(L"\\/");
+    if (slash == std::wstring::npos || slash == 0 || depth > 32)
+        return ERROR_PATH_NOT_FOUND;
+    const std::wstring folder = path.substr(0, slash);
+    if (CreateDirectoryW(folder.c_str(), nullptr))
+        return ERROR_SUCCESS;
+    DWORD error = LastError();
+    if (error == ERROR_ALREADY_EXISTS)
+        return ERROR_SUCCESS;
+    if (error != ERROR_PATH_NOT_FOUND)
+        return error;
+    error = CreateFolderFor(folder, depth + 1);
+    if (error != ERROR_SUCCESS)
+        return error;
+    return CreateDirectoryW(folder.c_str(), nullptr) ? ERROR_SUCCESS : LastError();
+}
+
 } // namespace
 
-bool LoadSettings(const std::wstring& path, std::int32_t& wavelength, std::int32_t& amplitude) {
+bool LoadSettings(const std::wstring& path, std::int32_t& wavelength, std::int32_t& amplitude,
+                  std::string* firstLine) {
     FileHandle file = OpenForReading(path);
     if (!file.Valid())
         return false;
@@ -98,27 +145,46 @@ bool LoadSettings(const std::wstring& path, std::int32_t& wavelength, std::int32
     if (!text)
         return false;
     ParseSettingsText(*text, wavelength, amplitude);
+    if (firstLine)
+        *firstLine = std::string(SettingsFirstLine(*text));
     return true;
 }
 
-bool SaveSettings(const std::wstring& path, std::int32_t wavelength, std::int32_t amplitude) {
-    std::string oldText;
+SettingsSaveResult SaveSettings(const std::wstring& path, std::int32_t wavelength,
+                                std::int32_t amplitude, std::string_view newFirstLine) {
+    SettingsSaveResult result{path, ERROR_SUCCESS};
+    std::string oldText(newFirstLine);
     bool exists = false;
     {
         FileHandle file = OpenForReading(path);
         if (file.Valid()) {
             exists = true;
             BY_HANDLE_FILE_INFORMATION info{};
-            if (!GetFileInformationByHandle(file.Get(), &info) ||
-                (info.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0)
-                return false;
+            if (!GetFileInformationByHandle(file.Get(), &info)) {
+                result.nError = LastError();
+                return result;
+            }
+            if ((info.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0) {
+                result.nError = ERROR_ACCESS_DENIED;
+                return result;
+            }
             // One byte past the limit tells a file that is too long from one that fits.
             std::optional<std::string> text = ReadHead(file.Get(), kSettingsFileLimit + 1);
-            if (!text || text->size() > kSettingsFileLimit)
-                return false;
+            if (!text) {
+                result.nError = LastError();
+                return result;
+            }
+            if (text->size() > kSettingsFileLimit) {
+                result.nError = ERROR_FILE_TOO_LARGE;
+                return result;
+            }
             oldText = std::move(*text);
         } else if (GetLastError() != ERROR_FILE_NOT_FOUND) {
-            return false; // locked, or not ours to read
+            result.nError = LastError(); // locked, or not ours to read
+            return result;
+        } else {
+            // RewriteSettingsText keeps what precedes the first line end.
+            oldText += "\r\n";
         }
     }
     if (exists) {
@@ -127,19 +193,54 @@ bool SaveSettings(const std::wstring& path, std::int32_t wavelength, std::int32_
         // touching the content.
         FileHandle probe(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                                      FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (!probe.Valid())
-            return false;
+        if (!probe.Valid()) {
+            result.nError = LastError();
+            return result;
+        }
     }
+    DWORD error = ERROR_SUCCESS;
     const std::optional<std::wstring> temp =
-        WriteSibling(path, RewriteSettingsText(oldText, wavelength, amplitude));
-    if (!temp)
-        return false;
+        WriteSibling(path, RewriteSettingsText(oldText, wavelength, amplitude), error);
+    if (!temp) {
+        result.nError = error;
+        return result;
+    }
     // A file that appeared since we looked is not overwritten blind.
     const DWORD flags = MOVEFILE_WRITE_THROUGH | (exists ? MOVEFILE_REPLACE_EXISTING : 0);
     if (MoveFileExW(temp->c_str(), path.c_str(), flags))
-        return true;
+        return result;
+    result.nError = LastError();
     DeleteFileW(temp->c_str());
-    return false;
+    return result;
+}
+
+std::wstring LoadSettings(const SettingsPaths& paths, std::int32_t& wavelength,
+                          std::int32_t& amplitude, std::string* firstLine) {
+    for (const std::wstring& path : SettingsLoadOrder(paths)) {
+        // A file that cannot be read leaves the values alone, so the next one starts
+        // from the same defaults.
+        if (LoadSettings(path, wavelength, amplitude, firstLine))
+            return path;
+    }
+    return {};
+}
+
+SettingsSaveResult SaveSettings(const SettingsPaths& paths, std::int32_t wavelength,
+                                std::int32_t amplitude, std::string_view loadedFirstLine) {
+    SettingsSaveResult result{paths.windows, ERROR_PATH_NOT_FOUND};
+    for (const std::wstring& path :
+         SettingsSaveOrder(paths, Exists(paths.perUser), Exists(paths.virtualStore))) {
+        if (path == paths.perUser) {
+            if (const DWORD error = CreateFolderFor(path); error != ERROR_SUCCESS) {
+                result = {path, error};
+                continue;
+            }
+        }
+        result = SaveSettings(path, wavelength, amplitude, loadedFirstLine);
+        if (result)
+            break;
+    }
+    return result;
 }
 
 } // namespace rillo

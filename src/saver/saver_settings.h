@@ -1,7 +1,9 @@
-// The two values the user sets, as every window and dialog is handed them.
+// The two values the user sets, as every window and dialog is handed them, and what a
+// save of them came to.
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 namespace rillo {
 
@@ -12,6 +14,14 @@ constexpr std::int32_t kDefaultAmplitude = 100;
 struct SaverSettings {
     std::int32_t nWavelength = kDefaultWavelength; // the drops' radius in pixels
     std::int32_t nAmplitude = kDefaultAmplitude;   // a drop's strength, plus 36
+};
+
+// What became of a save: the file written, or the file that could not be written and
+// the system's error code for why.
+struct SettingsSaveResult {
+    std::wstring strPath;
+    std::uint32_t nError = 0; // 0: the settings are in place
+    explicit operator bool() const { return nError == 0; }
 };
 
 } // namespace rillo

@@ -28,9 +28,9 @@ void SetUpTrackbar(HWND trackbar, int min, int max, int page, int pos) {
 } // namespace
 
 CSettingsDlg::CSettingsDlg(std::wstring strProductName, const rillo::SaverSettings& settings,
-                           SaveFunction save)
-    : CDialog(IDD_SETTINGS), m_strProductName(std::move(strProductName)), m_initial(settings),
-      m_save(std::move(save)) {
+                           SaveFunction save, CWnd* owner)
+    : CDialog(IDD_SETTINGS, owner), m_strProductName(std::move(strProductName)),
+      m_initial(settings), m_save(std::move(save)) {
     // The trackbar class must exist before the dialog manager creates the controls.
     ::InitCommonControls();
     m_hIcon = ::LoadIconW(GetAppInstance(), MAKEINTRESOURCEW(IDI_SAVER));
@@ -66,8 +66,8 @@ BOOL CSettingsDlg::OnInitDialog() {
                   m_nAmplitude);
 
     UpdateData(FALSE);
-    CenterWindow();
-    return TRUE; // focus to the first tab stop, the link button
+    CenterWindow(); // over the owner, or in the work area when there is none
+    return TRUE;    // focus to the first tab stop, the link button
 }
 
 LRESULT CSettingsDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -162,9 +162,37 @@ void CSettingsDlg::OnHScroll(UINT, UINT, HWND scrollBar) {
 }
 
 void CSettingsDlg::OnSave() {
-    if (m_save)
-        m_save(rillo::SaverSettings{m_nWavelength, m_nAmplitude});
+    if (m_save) {
+        const rillo::SettingsSaveResult result =
+            m_save(rillo::SaverSettings{m_nWavelength, m_nAmplitude});
+        // Closing would throw the chosen values away as if they had been kept.
+        if (!result) {
+            ReportSaveFailure(result);
+            return;
+        }
+    }
     OnOK();
+}
+
+void CSettingsDlg::ReportSaveFailure(const rillo::SettingsSaveResult& result) {
+    std::wstring reason;
+    wchar_t* text = nullptr;
+    const DWORD length = ::FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, result.nError, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    if (length > 0 && text)
+        reason.assign(text, length);
+    ::LocalFree(text);
+    while (!reason.empty() && (reason.back() == L'\n' || reason.back() == L'\r' ||
+                               reason.back() == L' ' || reason.back() == L'.'))
+        reason.pop_back();
+    if (reason.empty())
+        reason = L"Error";
+    const std::wstring message = L"The settings could not be saved to\n" + result.strPath +
+                                 L"\n\n" + reason + L" (error " + std::to_wstring(result.nError) +
+                                 L").";
+    ::MessageBoxW(m_hWnd, message.c_str(), (m_strProductName + L" ScreenSaver").c_str(),
+                  MB_OK | MB_ICONEXCLAMATION);
 }
 
 void CSettingsDlg::OnDefault() {

@@ -1,6 +1,7 @@
 // CSettingsDlg: the saver's settings dialog. Two trackbars set the wavelength and the
 // amplitude, each with a read-only readout; Save writes the settings file, Default
 // puts both back to 100, Quit closes, and the link button opens the maker's web page.
+// A save that fails is reported in a message box and leaves the dialog open.
 // The system menu carries an entry for the about box.
 #pragma once
 
@@ -12,13 +13,14 @@
 
 class CSettingsDlg : public CDialog {
   public:
-    // Stores the values; returns whether they are kept.
-    using SaveFunction = std::function<bool(const rillo::SaverSettings&)>;
+    // Stores the values; says where, or which file could not be written and why.
+    using SaveFunction = std::function<rillo::SettingsSaveResult(const rillo::SaverSettings&)>;
 
-    // No parent: the dialog is the program's only window. It starts at `settings`,
-    // shows the product name in its caption and hands Save's values to `save`.
+    // The dialog starts at `settings`, shows the product name in its caption and hands
+    // Save's values to `save`. It is owned by, and centred over, `owner` when one is
+    // given; otherwise it is the program's only window.
     CSettingsDlg(std::wstring strProductName, const rillo::SaverSettings& settings,
-                 SaveFunction save);
+                 SaveFunction save, CWnd* owner = nullptr);
 
     std::wstring m_strTitle; // the title line; deliberately left blank
     int m_nAmplitude = 0;
@@ -38,6 +40,8 @@ class CSettingsDlg : public CDialog {
     void OnHScroll(UINT code, UINT pos, HWND scrollBar);
     void OnSave();
     void OnDefault();
+    // Tells the user that nothing could be saved, naming the file and the reason.
+    void ReportSaveFailure(const rillo::SettingsSaveResult& result);
 
   private:
     std::wstring m_strProductName;
