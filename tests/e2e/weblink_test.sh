@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The link button of the settings dialog. The browser's command line comes from the
 # first value of HKCR\htmlfile\shell\open\command; a stand-in browser records the
-# command line it was started with. Bad or missing commands start nothing at all.
+# command line it was started with. Where that command is missing or unusable, the
+# system's handler for the address's scheme opens it instead, here another stand-in.
 . "$(dirname "$0")/lib.sh"
 : "${RILLO_SETTINGS_DRIVER:?}"
 wine_run # makes the prefix on first use
@@ -17,6 +18,14 @@ browser=$(winepath -w "$browser_dir/recorder.exe")
 log="$browser_dir/recorder.log"
 log_win=$(winepath -w "$log")
 
+# The system's URL handler, as the shell finds it for the address's scheme.
+handler_dir="$work/url handler"
+mkdir -p "$handler_dir"
+cp "$(dirname "$RILLO_SETTINGS_DRIVER")/rillo_cmdline_recorder.exe" "$handler_dir/handler.exe"
+handler=$(winepath -w "$handler_dir/handler.exe")
+handler_log="$handler_dir/handler.log"
+handler_log_win=$(winepath -w "$handler_log")
+
 # The prefix's own browser command goes back in place afterwards.
 saved="$work/htmlfile.reg"
 wine_run reg export 'HKCR\htmlfile\shell\open\command' "$(winepath -w "$saved")" /y \
@@ -28,6 +37,12 @@ restore() {
   wine_run reg delete "$as_win98" /f >/dev/null 2>&1 || true
   driver htmlfile >/dev/null 2>&1 || true
   if [ -f "$saved" ]; then wine_run reg import "$(winepath -w "$saved")" >/dev/null 2>&1 || true; fi
+  if [ -n "${scheme:-}" ]; then
+    wine_run reg delete "HKCR\\$scheme\\shell\\open\\command" /f >/dev/null 2>&1 || true
+    if [ -f "$saved_scheme" ]; then
+      wine_run reg import "$(winepath -w "$saved_scheme")" >/dev/null 2>&1 || true
+    fi
+  fi
 }
 trap restore EXIT
 
@@ -37,25 +52,37 @@ address=$( (driver run "$scr" "/c" print=1008 click=1009 exits || true) | tr -d 
   sed -n 's/^text 1008: //p')
 check "the link button shows an address ($address)" test -n "$address"
 
+scheme=${address%%:*}
+saved_scheme="$work/scheme.reg"
+wine_run reg export "HKCR\\$scheme\\shell\\open\\command" "$(winepath -w "$saved_scheme")" /y \
+  >/dev/null 2>&1 || rm -f "$saved_scheme"
+wine_run reg add "HKCR\\$scheme\\shell\\open\\command" /ve /d "\"$handler\" \"%1\"" /f \
+  >/dev/null 2>&1
+
 # opens DESCRIPTION EXPECTED VALUE...: with the command key holding these values the
 # link starts exactly the EXPECTED command line, once, and the dialog stays open.
 opens() {
   local what=$1 expected=$2
   shift 2
-  rm -f "$log"
+  rm -f "$log" "$handler_log"
   driver htmlfile "$@" >/dev/null
   check "$what" driver run "$scr" "/c" click=1008 "waitfile=$log_win,10000" alive=1000 \
     click=1009 exits
   check "... the browser was started as: $expected" test "$(cat "$log" 2>/dev/null)" = "$expected"
+  check "... and the URL handler was not" test ! -e "$handler_log"
 }
-# starts_nothing DESCRIPTION VALUE...: the link does nothing, silently.
-starts_nothing() {
+# falls_back DESCRIPTION VALUE...: the registry command is not run; the system's URL
+# handler opens the address, and the dialog stays open.
+falls_back() {
   local what=$1
   shift
-  rm -f "$log"
+  rm -f "$log" "$handler_log"
   driver htmlfile "$@" >/dev/null
-  check "$what" driver run "$scr" "/c" click=1008 alive=2500 click=1009 exits
-  check "... and nothing was started" test ! -e "$log"
+  check "$what" driver run "$scr" "/c" click=1008 "waitfile=$handler_log_win,10000" alive=1000 \
+    click=1009 exits
+  check "... the URL handler got the address" \
+    test "$(cat "$handler_log" 2>/dev/null)" = "\"$handler\" \"$address\""
+  check "... and the registry command was not run" test ! -e "$log"
 }
 
 opens "\"%1\" in the command is replaced by the address" \
@@ -88,14 +115,15 @@ fill=$((255 - ${#browser} - 3 - ${#address}))
 pad=$(printf 'x%.0s' $(seq "$fill"))
 opens "a command line of exactly 255 characters runs" \
   "\"$browser\" $pad$address" "=\"$browser\" $pad%1"
-starts_nothing "a command line of 256 characters is not cut short" "=\"$browser\" x$pad%1"
-starts_nothing "a command text too long to read is not cut short" \
+falls_back "a command line of 256 characters is not cut short" "=\"$browser\" x$pad%1"
+falls_back "a command text too long to read is not cut short" \
   "=\"$browser\" $pad$pad %1"
-starts_nothing "a blank command starts nothing" "=  "
+falls_back "a blank command is not run" "=  "
 # Only text is a command line, even where the bytes of a number or a blob spell one.
-starts_nothing "a number as the first value starts nothing" "Aaa:dword=0x41414141"
-starts_nothing "a blob as the first value starts nothing" ":binary=\"$browser\" %1"
-starts_nothing "without the command key the link does nothing"
+falls_back "a number as the first value is not run" "Aaa:dword=0x41414141"
+falls_back "a blob as the first value is not run" ":binary=\"$browser\" %1"
+falls_back "a command naming no program that exists" "=\"${browser%\\*}\\missing.exe\" %1"
+falls_back "without the command key"
 
 # On Windows 95, 98 and Me the dialog closes as the browser starts.
 wine_run reg add "$as_win98" /v Version /d win98 /f >/dev/null 2>&1
