@@ -2,7 +2,8 @@
 # Faults the saver meets outside the lab, each on the real rillo.scr: a settings file
 # that another program holds open, or that holds garbage; a temporary directory that
 # cannot be written; a flood of input; a preview pane that disappears under it.
-# Whatever happens, nothing is lost and the saver ends cleanly.
+# Whatever happens, nothing is lost and the saver ends cleanly. A settings file that
+# cannot be rewritten sends Save to the user's own file instead.
 . "$(dirname "$0")/lib.sh"
 : "${RILLO_SETTINGS_DRIVER:?}" "${RILLO_PROBE:?}"
 wine_run # makes the prefix on first use
@@ -14,6 +15,10 @@ probe() { wine_run "$RILLO_PROBE" "$@"; }
 win() { winepath -w "$1"; }
 unchanged() { cmp -s "$file" "$work/before"; }
 holds() { cmp -s "$1" <(printf "$2"); }
+# The user's own settings file, where Save goes when the Windows folder's file cannot
+# be rewritten; it is read before that file, so each case removes it again.
+own="$WINEPREFIX/drive_c/users/$(id -un)/AppData/Roaming/Rillo/rillolst.txt"
+rm -f "$own"
 
 # The prefix is shared by all the end-to-end tests: put back the settings file and
 # the temporary directory as they were found.
@@ -31,6 +36,7 @@ saved_tmp=$(reg_value TMP)
 if [ -e "$file" ]; then cp "$file" "$work/original"; fi
 restore() {
   cleanup
+  rm -f "$own"
   if [ -e "$work/original" ]; then cp "$work/original" "$file"; else rm -f "$file"; fi
   local name saved
   for name in TEMP TMP; do
@@ -97,6 +103,9 @@ check "Save while another program holds the file open: the dialog still ends wit
   wait_exit "$settings" 30
 check "... (driver status ${exit_code:-none})" test "${exit_code:-1}" = 0
 check "... and the file is byte for byte what it was" unchanged
+check "... the values went to the user's own file, with the first line" \
+  holds "$own" 'held \xe9\xff line\r\n100\r\n200'
+rm -f "$own"
 [ -n "${holder:-}" ] && wait_exit "$holder" 10 || true
 
 rm -f "$work/held"
@@ -106,6 +115,9 @@ wait_file "$work/held" 20 || true
 check "a file held open at start gives the defaults; Save then ends the dialog" \
   dialog "/c" readouts=100,100 click=1015 exits
 check "... and leaves the file as it was" unchanged
+check "... the defaults went to the user's own file, with an empty first line" \
+  holds "$own" '\r\n100\r\n100'
+rm -f "$own"
 wait_exit "$holder" 10 || true
 check "once released, the file reads as before, and Save works again" \
   dialog "/c" readouts=90,200 key=1018,next readouts=90,220 click=1015 exits
@@ -126,6 +138,10 @@ a=$(echo "$out" | tr -d '\r' | sed -n 's/^text 1020: //p')
 check "1 MiB of random bytes: the dialog shows numbers ($w, $a) and Save ends it with code 0" \
   bash -c '[[ $1 =~ ^-?[0-9]+$ && $2 =~ ^-?[0-9]+$ ]] && ! grep -q "^FAIL" <<<"$3"' _ "$w" "$a" "$out"
 check "... and the file is byte for byte what it was" unchanged
+# ends_in_values FILE: the file ends in CR LF, a number, CR LF, a number.
+ends_in_values() { [[ $(tail -c 32 "$1" 2>/dev/null | tr '\r\n' '<>') =~ '<>'-?[0-9]+'<>'-?[0-9]+$ ]]; }
+check "... the values went to the user's own file" ends_in_values "$own"
+rm -f "$own"
 full_screen_run "1 MiB of random bytes"
 check "... which is still byte for byte what it was" unchanged
 

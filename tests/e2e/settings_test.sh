@@ -20,6 +20,10 @@ restore() {
   if [ -e "$work/original" ]; then cp "$work/original" "$file"; else rm -f "$file"; fi
 }
 trap restore EXIT
+# A file of the user's own would be read first; as root the Windows folder is
+# writable, so none may appear.
+own="$WINEPREFIX/drive_c/users/$(id -un)/AppData/Roaming/Rillo/rillolst.txt"
+rm -f "$own"
 
 rm -f "$file"
 check "no arguments: the dialog as it opens; Quit ends it" \
@@ -72,4 +76,5 @@ check "system commands 16 and 31 open the about box; 15 and 32 do not" \
 check "the last entry of the system menu opens the about box" \
   dialog "/c" sysmenu-last about click=1009 exits
 check "... and nothing was written meanwhile" unchanged
+check "no save made a file of the user's own" test ! -e "$own"
 finish
