@@ -199,6 +199,10 @@ int CDibSurface::DrawBand(CDC* dc, int x, int y, const RECT& band, BOOL forceBac
     const LONG top = std::max(band.top, LONG(0)), bottom = std::min(band.bottom, height);
     if (left >= right || top >= bottom)
         return 0;
+    // Where a top-down DIB's source rectangle starts is read differently by
+    // different GDIs; such a surface (never the saver's frame) is drawn whole.
+    if (m_bmi.bmiHeader.biHeight < 0)
+        return Draw(dc, x, y, forceBackground);
     HPALETTE previous = nullptr;
     bool selected = false;
     if (m_palette.GetSafeHandle() && (dc->GetDeviceCaps(RASTERCAPS) & RC_PALETTE)) {
@@ -209,8 +213,7 @@ int CDibSurface::DrawBand(CDC* dc, int x, int y, const RECT& band, BOOL forceBac
     // The source rectangle is in DIB coordinates, whose origin is the bottom-left
     // corner for a bottom-up DIB: memory row r is drawn on line height - 1 - r, and
     // the band's lowest line on screen is its first memory row.
-    const bool bBottomUp = m_bmi.bmiHeader.biHeight > 0;
-    const int yDest = y + int(bBottomUp ? height - bottom : top);
+    const int yDest = y + int(height - bottom);
     const int lines =
         ::SetDIBitsToDevice(dc->m_hDC, x + int(left), yDest, DWORD(right - left),
                             DWORD(bottom - top), int(left), int(top), 0, UINT(height), m_pBits,
