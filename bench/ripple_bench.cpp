@@ -218,6 +218,76 @@ void BM_Reference(benchmark::State& state) {
     Finish(state, w, h, steps);
 }
 
+// The saver's own step sequence (both buffer phases, as the rain gives them): raining
+// ticks as the saver runs them, taking turns with the same ticks made to render
+// every pixel, so that the average step and a full step are measured in the same
+// run on the same water. Counters: avg_ms and full_ms per step, their ratio, and
+// the share of the pixels that the steps from buffer 0 rendered.
+void BM_SaverSteps(benchmark::State& state, const rillo::RippleKernels* kernels) {
+    const auto w = std::int32_t(state.range(0)), h = std::int32_t(state.range(1));
+    if (!kernels) {
+        state.SkipWithError("not available on this processor");
+        return;
+    }
+    Scene& s = SceneOf(w, h);
+    s.Restore();
+    rillo::UseRippleKernels(kernels);
+    const RainRect accept = CRain::AcceptanceRect(w, h);
+    double msAverage = 0, msFull = 0, partialShare = 0;
+    int stepsAverage = 0, stepsFull = 0, partial = 0;
+    bool bFull = false;
+    for (auto _ : state) {
+        const auto t0 = std::chrono::steady_clock::now();
+        int n = 0;
+        if (!bFull) {
+            n = s.Step();
+        } else {
+            // The same tick written out, each step told to forget what it knows.
+            while (n == 0) {
+                for (int attempt = 0; attempt < rillo::Rainfall::kAttemptsPerTick; ++attempt) {
+                    const RainAttempt a = s.rain.GetRain().Attempt(w, h, accept);
+                    if (!a.bDrop)
+                        continue;
+                    s.field.Drop(a.nCellX, a.nCellY, kSettings.nWavelength, s.rain.GetStrength(),
+                                 s.field.GetCurrent());
+                    s.field.Invalidate();
+                    s.field.Render(s.source.data(), s.frame.data());
+                    ++n;
+                }
+            }
+        }
+        benchmark::DoNotOptimize(s.frame.data());
+        benchmark::ClobberMemory();
+        const double ms = Milliseconds(t0, std::chrono::steady_clock::now());
+        state.SetIterationTime(ms / 1000 / n);
+        if (bFull) {
+            msFull += ms;
+            stepsFull += n;
+        } else {
+            msAverage += ms;
+            stepsAverage += n;
+            const RippleRect& rc = s.field.GetChangedRect();
+            if (s.field.GetCurrent() == 1) { // the last step ran from buffer 0
+                partialShare += double(rc.right - rc.left) * (rc.bottom - rc.top) / (double(w) * h);
+                ++partial;
+            }
+        }
+        bFull = !bFull;
+    }
+    rillo::UseRippleKernels(nullptr);
+    Finish(state, w, h, stepsAverage + stepsFull);
+    state.counters["avg_ms"] = msAverage / std::max(stepsAverage, 1);
+    state.counters["full_ms"] = msFull / std::max(stepsFull, 1);
+    state.counters["avg_x_full"] = state.counters["avg_ms"] / state.counters["full_ms"];
+    if (partial)
+        state.counters["px_share_b0"] = partialShare / partial;
+}
+
+void SaverSizes(benchmark::internal::Benchmark* b) {
+    b->Args({1920, 1080})->Args({3840, 2160});
+    b->Unit(benchmark::kMillisecond)->Iterations(2 * kTimedSteps)->UseManualTime();
+}
+
 // The memory roofline: the least traffic a step needs, as one plain stream.
 void BM_MemoryRoofline(benchmark::State& state) {
     const auto w = std::int32_t(state.range(0)), h = std::int32_t(state.range(1));
@@ -292,5 +362,9 @@ BENCHMARK_CAPTURE(BM_Production, avx2, rillo::Avx2Kernels())->Apply(States);
 BENCHMARK_CAPTURE(BM_Production, sse2, rillo::Sse2Kernels())->Apply(States);
 BENCHMARK_CAPTURE(BM_Production, portable, &rillo::kPortableKernels)->Apply(Rippled);
 BENCHMARK(BM_Reference)->Apply(Sizes)->UseManualTime();
+BENCHMARK_CAPTURE(BM_SaverSteps, avx512, rillo::Avx512Kernels())->Apply(SaverSizes);
+BENCHMARK_CAPTURE(BM_SaverSteps, avx2, rillo::Avx2Kernels())->Apply(SaverSizes);
+BENCHMARK_CAPTURE(BM_SaverSteps, sse2, rillo::Sse2Kernels())->Apply(SaverSizes);
+BENCHMARK_CAPTURE(BM_SaverSteps, portable, &rillo::kPortableKernels)->Apply(SaverSizes);
 
 } // namespace

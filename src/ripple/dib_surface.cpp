@@ -5,6 +5,7 @@
 
 #include <olectl.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -184,6 +185,39 @@ int CDibSurface::Draw(CDC* dc, int x, int y, BOOL forceBackground) noexcept {
         dc->m_hDC, x, y, DWORD(m_bmi.bmiHeader.biWidth), DWORD(m_bmi.bmiHeader.biHeight), 0, 0, 0,
         UINT(m_bmi.bmiHeader.biHeight), m_pBits, reinterpret_cast<const BITMAPINFO*>(&m_bmi),
         DIB_RGB_COLORS);
+    if (selected && previous)
+        dc->SelectPalette(previous, FALSE);
+    return lines;
+}
+
+int CDibSurface::DrawBand(CDC* dc, int x, int y, const RECT& band, BOOL forceBackground) noexcept {
+    if (!m_hBitmap || !dc || !dc->m_hDC)
+        return 0;
+    const LONG width = m_bmi.bmiHeader.biWidth;
+    const LONG height = std::labs(m_bmi.bmiHeader.biHeight);
+    const LONG left = std::max(band.left, LONG(0)), right = std::min(band.right, width);
+    const LONG top = std::max(band.top, LONG(0)), bottom = std::min(band.bottom, height);
+    if (left >= right || top >= bottom)
+        return 0;
+    // Where a top-down DIB's source rectangle starts is read differently by
+    // different GDIs; such a surface (never the saver's frame) is drawn whole.
+    if (m_bmi.bmiHeader.biHeight < 0)
+        return Draw(dc, x, y, forceBackground);
+    HPALETTE previous = nullptr;
+    bool selected = false;
+    if (m_palette.GetSafeHandle() && (dc->GetDeviceCaps(RASTERCAPS) & RC_PALETTE)) {
+        previous = dc->SelectPalette(&m_palette, forceBackground);
+        selected = true;
+        dc->RealizePalette();
+    }
+    // The source rectangle is in DIB coordinates, whose origin is the bottom-left
+    // corner for a bottom-up DIB: memory row r is drawn on line height - 1 - r, and
+    // the band's lowest line on screen is its first memory row.
+    const int yDest = y + int(height - bottom);
+    const int lines =
+        ::SetDIBitsToDevice(dc->m_hDC, x + int(left), yDest, DWORD(right - left),
+                            DWORD(bottom - top), int(left), int(top), 0, UINT(height), m_pBits,
+                            reinterpret_cast<const BITMAPINFO*>(&m_bmi), DIB_RGB_COLORS);
     if (selected && previous)
         dc->SelectPalette(previous, FALSE);
     return lines;

@@ -28,6 +28,10 @@ class CDibSurface : public CObject {
     // Draws the whole surface with its top-left corner at (x, y); scan lines drawn, 0
     // for an empty surface.
     int Draw(CDC* dc, int x, int y, BOOL forceBackground) noexcept;
+    // Draws only the pixels in band (columns, and rows as they lie in memory, row 0
+    // first), each where Draw would put it; the band is clipped to the surface. A
+    // top-down surface is drawn whole. Scan lines drawn, 0 when nothing is.
+    int DrawBand(CDC* dc, int x, int y, const RECT& band, BOOL forceBackground) noexcept;
     // (Re)builds the palette for the current DIB section; nonzero on success.
     BOOL BuildPalette() noexcept;
 

@@ -2,6 +2,7 @@
 
 #include "ripple/ripple_kernels.h"
 
+#include <algorithm>
 #include <cmath>
 #include <new>
 
@@ -34,9 +35,22 @@ void ClipOffsets(std::int64_t centre, std::int64_t radius, std::int64_t n, std::
 
 } // namespace
 
+void RippleRect::Union(const RippleRect& other) {
+    if (other.IsEmpty())
+        return;
+    if (IsEmpty()) {
+        *this = other;
+        return;
+    }
+    left = std::min(left, other.left);
+    top = std::min(top, other.top);
+    right = std::max(right, other.right);
+    bottom = std::max(bottom, other.bottom);
+}
+
 CRippleField::CRippleField()
     : m_nWidth(0), m_nHeight(0), m_nCurrent(0), m_nDampShift(10), m_pBuffer0(nullptr),
-      m_pBuffer1(nullptr) {}
+      m_pBuffer1(nullptr), m_bAllChanged(true), m_pLastSource(nullptr), m_pLastDest(nullptr) {}
 
 CRippleField::~CRippleField() = default;
 
@@ -48,6 +62,11 @@ bool CRippleField::Resize(std::int32_t nWidth, std::int32_t nHeight) {
     m_nWidth = 0;
     m_nHeight = 0;
     m_nCurrent = 0;
+    m_bAllChanged = true;
+    m_rcChanged0 = {};
+    m_pLastSource = nullptr;
+    m_pLastDest = nullptr;
+    m_rcRendered = {};
     // Every cell index, and w * h itself, must fit in a signed 32-bit integer.
     if (nWidth <= 0 || nHeight <= 0 || std::int64_t(nWidth) * nHeight > INT32_MAX)
         return false;
@@ -73,7 +92,7 @@ bool CRippleField::Resize(std::int32_t nWidth, std::int32_t nHeight) {
 
 void CRippleField::Drop(std::int32_t x, std::int32_t y, std::int32_t nRadius,
                         std::int32_t nStrength, std::int32_t nBuffer) {
-    std::int32_t* t = GetBuffer(nBuffer);
+    std::int32_t* t = Buffer(nBuffer);
     if (!t)
         return;
     const std::int32_t k = nStrength / 64; // truncates before anything is multiplied
@@ -82,6 +101,9 @@ void CRippleField::Drop(std::int32_t x, std::int32_t y, std::int32_t nRadius,
     ClipOffsets(x, nRadius, m_nWidth, dxStart, dxEnd);
     if (dyStart >= dyEnd || dxStart >= dxEnd)
         return;
+    if (nBuffer == 0 && k != 0) // k = 0 adds zero to every cell
+        m_rcChanged0.Union(RippleRect{std::int32_t(x + dxStart), std::int32_t(y + dyStart),
+                                      std::int32_t(x + dxEnd), std::int32_t(y + dyEnd)});
     // Non-empty ranges lie strictly within the radius, so the offsets fit 32 bits.
     const std::int32_t r2 = WrapMul(nRadius, nRadius);
     const double radius = nRadius;
@@ -100,24 +122,49 @@ void CRippleField::Drop(std::int32_t x, std::int32_t y, std::int32_t nRadius,
     }
 }
 
+RippleRect CRippleField::PixelsToRender(const std::uint32_t* pSource,
+                                        const std::uint32_t* pDest) const {
+    const RippleRect interior{1, 1, m_nWidth - 1, m_nHeight - 1};
+    if (m_bAllChanged || pSource != m_pLastSource || pDest != m_pLastDest)
+        return interior;
+    if (m_rcChanged0.IsEmpty())
+        return {};
+    // Pixel i reads H[i], H[i + 1] and H[i + width]: a changed cell reaches the
+    // pixel one to its left and the one above it.
+    return RippleRect{std::max(m_rcChanged0.left - 1, interior.left),
+                      std::max(m_rcChanged0.top - 1, interior.top),
+                      std::min(m_rcChanged0.right, interior.right),
+                      std::min(m_rcChanged0.bottom, interior.bottom)};
+}
+
 void CRippleField::Render(const std::uint32_t* pSource, std::uint32_t* pDest) {
     const std::int32_t w = m_nWidth;
     const std::int32_t h = m_nHeight;
+    m_rcRendered = {};
     if (w >= 3 && h >= 3) {
         const rillo::RippleKernels& kernels = rillo::ActiveRippleKernels();
         const std::int32_t* heights = m_pBuffer0;
-        std::int32_t* out = GetBuffer(m_nCurrent);
-        const std::int32_t* in = GetBuffer(m_nCurrent ^ 1);
+        std::int32_t* out = Buffer(m_nCurrent);
+        const std::int32_t* in = Buffer(m_nCurrent ^ 1);
         const int shift = m_nDampShift & 31;
         const std::int32_t cells = w * h;
+        RippleRect band;
+        if (pSource && pDest) {
+            band = PixelsToRender(pSource, pDest);
+            m_rcRendered = band;
+            m_bAllChanged = false;
+            m_rcChanged0 = {};
+            m_pLastSource = pSource;
+            m_pLastDest = pDest;
+        }
         // Propagation may overwrite buffer 0 only behind the renderer: a stretch of
         // row r is rendered from rows r and r + 1 before it is propagated, and no
-        // later pixel reads it again. Frames equal a full pixel pass followed by a
-        // full propagation.
-        const bool bPixels = pSource && pDest;
-        const bool bCombined = bPixels && kernels.pfnStepRow;
+        // later pixel reads it again. Frames equal a pixel pass over the band
+        // followed by a full propagation.
+        const bool bWholeRows = band.left == 1 && band.right == w - 1 && kernels.pfnStepRow;
         for (std::int32_t row = 1; row < h - 1; ++row) {
-            if (bCombined) {
+            const bool bPixels = row >= band.top && row < band.bottom;
+            if (bPixels && bWholeRows) {
                 kernels.pfnStepRow(heights, out, in, w, cells, row * w + 1, w - 2, shift, pSource,
                                    pDest);
                 continue;
@@ -125,12 +172,19 @@ void CRippleField::Render(const std::uint32_t* pSource, std::uint32_t* pDest) {
             for (std::int32_t c = 1; c < w - 1; c += kStretch) {
                 const std::int32_t n = w - 1 - c < kStretch ? w - 1 - c : kStretch;
                 const std::int32_t i0 = row * w + c;
-                if (bPixels)
-                    kernels.pfnRenderRow(heights, w, cells, i0, n, pSource, pDest);
+                if (bPixels) {
+                    const std::int32_t first = std::max(c, band.left);
+                    const std::int32_t end = std::min(c + n, band.right);
+                    if (first < end)
+                        kernels.pfnRenderRow(heights, w, cells, row * w + first, end - first,
+                                             pSource, pDest);
+                }
                 kernels.pfnPropagateRow(out, in, w, i0, n, shift);
             }
         }
     }
+    if (m_nCurrent == 0)
+        m_bAllChanged = true;
     m_nCurrent ^= 1;
 }
 
@@ -139,9 +193,11 @@ void CRippleField::Propagate(std::int32_t nBuffer, std::int32_t nShift) {
     const std::int32_t h = m_nHeight;
     if (w < 3 || h < 3)
         return;
+    if (nBuffer == 0)
+        m_bAllChanged = true;
     const rillo::RippleKernels& kernels = rillo::ActiveRippleKernels();
-    std::int32_t* out = GetBuffer(nBuffer);
-    const std::int32_t* in = GetBuffer(nBuffer == 0 ? 1 : 0);
+    std::int32_t* out = Buffer(nBuffer);
+    const std::int32_t* in = Buffer(nBuffer == 0 ? 1 : 0);
     for (std::int32_t row = 1; row < h - 1; ++row)
         kernels.pfnPropagateRow(out, in, w, row * w + 1, w - 2, nShift & 31);
 }

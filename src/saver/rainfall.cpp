@@ -23,6 +23,7 @@ int Rainfall::Tick(const std::uint32_t* pPicture, std::uint32_t* pFrame) {
                                 ? CRain::AcceptanceRect(m_ripple.GetWidth(), m_ripple.GetHeight())
                                 : CRain::AcceptanceRect(0, 0);
     int steps = 0;
+    m_rcChanged = {};
     for (int attempt = 0; attempt < kAttemptsPerTick; ++attempt) {
         const RainAttempt a = m_rain.Attempt(m_nScreenWidth, m_nScreenHeight, accept);
         if (!a.bDrop)
@@ -30,6 +31,7 @@ int Rainfall::Tick(const std::uint32_t* pPicture, std::uint32_t* pFrame) {
         m_ripple.Drop(a.nCellX, a.nCellY, m_settings.nWavelength, GetStrength(),
                       m_ripple.GetCurrent());
         m_ripple.Render(pPicture, pFrame);
+        m_rcChanged.Union(m_ripple.GetChangedRect());
         ++steps;
     }
     return steps;

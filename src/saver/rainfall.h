@@ -31,6 +31,11 @@ class Rainfall {
     // though the rain still moves on. Returns the steps run: 0, 1 or 2.
     int Tick(const std::uint32_t* pPicture, std::uint32_t* pFrame);
 
+    // The pixels of the frame the last tick may have changed (field rows, which are
+    // memory rows of the frame); empty when it changed none. The rest of the frame
+    // is as the tick before left it.
+    const RippleRect& GetChangedRect() const { return m_rcChanged; }
+
     // The amplitude less the offset, wrapping as 32-bit arithmetic does.
     std::int32_t GetStrength() const;
 
@@ -45,6 +50,7 @@ class Rainfall {
     std::int32_t m_nScreenWidth = 0;
     std::int32_t m_nScreenHeight = 0;
     CRippleField m_ripple;
+    RippleRect m_rcChanged;
 };
 
 } // namespace rillo

@@ -8,7 +8,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 namespace {
@@ -264,4 +266,80 @@ TEST(DibSurface, DefaultPaletteEntries) {
         ASSERT_TRUE(CreateDefaultPalette(palette, count));
         EXPECT_EQ(Entries(palette).size(), 256u) << count;
     }
+}
+
+// A band drawn over the surface's last full draw leaves the target exactly as a
+// full draw of the changed surface does: bottom-up and top-down sections, bands at
+// edges and corners, partly or wholly outside the surface, at an offset, on a
+// memory DC and on a window on screen.
+TEST(DibSurface, BandOverLastFrameEqualsFullDraw) {
+    const int w = 37, h = 23, x = 3, y = 2, tw = w + 6, th = h + 5;
+    HWND window = ::CreateWindowExW(WS_EX_TOPMOST, L"STATIC", L"", WS_POPUP | WS_VISIBLE, 0, 0, tw,
+                                    th, nullptr, nullptr, nullptr, nullptr);
+    ASSERT_NE(window, nullptr);
+    ::UpdateWindow(window); // its own paint is done before anything is drawn over it
+    rillo::UniqueBrush grey(::CreateSolidBrush(RGB(0x80, 0x80, 0x80)));
+    const RECT all{0, 0, tw, th};
+    std::uint32_t seed = 1;
+    const auto next = [&seed] { return (seed = seed * 1664525u + 1013904223u) >> 8; };
+    const RECT bands[] = {{5, 4, 20, 11}, {0, 0, w, 1},     {0, h - 1, 1, h},     {w - 1, 0, w, 1},
+                          {-9, -9, 4, 3}, {30, 18, 99, 99}, {1, 1, w - 1, h - 1}, {0, 0, w, h},
+                          {9, 9, 9, 15},  {50, 1, 60, 4},   {4, 30, 9, 40}};
+    for (const LONG height : {LONG(h), LONG(-h)}) {
+        BITMAPINFO info{};
+        info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+        info.bmiHeader.biWidth = w;
+        info.bmiHeader.biHeight = height;
+        info.bmiHeader.biPlanes = 1;
+        info.bmiHeader.biBitCount = 32;
+        std::vector<Pixel> pixels(std::size_t(w) * h);
+        for (Pixel& p : pixels)
+            p = next() & 0xFFFFFF;
+        CDibSurface surface;
+        ASSERT_TRUE(surface.CreateFromInfo(&info, pixels.data()));
+        for (bool bScreen : {false, true}) {
+            rillo::UniqueBitmap target = MakeBitmap(tw, th, std::vector<Pixel>(tw * th, 0x808080));
+            rillo::UniqueBitmap expected =
+                MakeBitmap(tw, th, std::vector<Pixel>(tw * th, 0x808080));
+            rillo::UniqueMemoryDc memory(::CreateCompatibleDC(nullptr));
+            rillo::UniqueMemoryDc reference(::CreateCompatibleDC(nullptr));
+            rillo::SelectObjectGuard selectTarget(memory.get(), target.get());
+            rillo::SelectObjectGuard selectExpected(reference.get(), expected.get());
+            HDC screen = ::GetDC(window);
+            CDC dc, full;
+            dc.Attach(bScreen ? screen : memory.get());
+            full.Attach(reference.get());
+            ::FillRect(dc.m_hDC, &all, grey.get());
+            surface.Draw(&dc, x, y, FALSE);
+            for (const RECT& band : bands) {
+                const std::string what =
+                    std::string(height > 0 ? "bottom-up" : "top-down") +
+                    (bScreen ? " on screen" : " in memory") + ", band " +
+                    std::to_string(band.left) + "," + std::to_string(band.top) + "," +
+                    std::to_string(band.right) + "," + std::to_string(band.bottom);
+                // Change every pixel of the band (rows as in memory).
+                for (LONG r = std::max(band.top, LONG(0)); r < std::min(band.bottom, LONG(h)); ++r)
+                    for (LONG c = std::max(band.left, LONG(0)); c < std::min(band.right, LONG(w));
+                         ++c)
+                        surface.GetBits()[r * w + c] = next() & 0xFFFFFF;
+                const LONG lines = std::min(band.bottom, LONG(h)) - std::max(band.top, LONG(0));
+                const LONG cols = std::min(band.right, LONG(w)) - std::max(band.left, LONG(0));
+                const int drawn = surface.DrawBand(&dc, x, y, band, FALSE);
+                if (lines <= 0 || cols <= 0) {
+                    EXPECT_EQ(drawn, 0) << what;
+                } else if (height > 0) { // a top-down surface is drawn whole, as Draw counts
+                    EXPECT_GT(drawn, 0) << what;
+                }
+                surface.Draw(&full, x, y, FALSE);
+                ::GdiFlush();
+                ASSERT_EQ(rillo::test::DcRows(dc.m_hDC, tw, th),
+                          rillo::test::DcRows(reference.get(), tw, th))
+                    << what;
+            }
+            dc.Detach();
+            full.Detach();
+            ::ReleaseDC(window, screen);
+        }
+    }
+    ::DestroyWindow(window);
 }
