@@ -39,14 +39,14 @@ RILLO_VECTOR_INLINE __m128i Sample(const std::uint32_t* src, __m128i f) {
 #endif
 }
 
-// Four pixels from cell i on; cell by cell when a sample falls outside the
-// picture or a channel would wrap.
+// Four pixels from cell i on. Returns false, writing nothing, when a sample falls
+// outside the picture or a channel would wrap; the caller then goes cell by cell.
 // kNarrow: width < 2^15, so (gy >> 3) * width is one multiply-add of 16-bit halves
 // wherever gy >> 3 fits 16 bits; lanes where it does not go cell by cell too.
 template <bool kNarrow>
-RILLO_VECTOR_INLINE void RenderBlock(const std::int32_t* h, std::int32_t width, std::int32_t cells,
-                                     std::int32_t i, __m128i vi, __m128i limit,
-                                     const std::uint32_t* src, std::uint32_t* dst) {
+RILLO_VECTOR_INLINE bool RenderBlock(const std::int32_t* h, std::int32_t width, std::int32_t i,
+                                     __m128i vi, __m128i limit, const std::uint32_t* src,
+                                     std::uint32_t* dst) {
     const __m128i hc = Load(h + i);
     const __m128i gx = _mm_sub_epi32(hc, Load(h + i + 1));
     const __m128i gy = _mm_sub_epi32(hc, Load(h + i + width));
@@ -68,11 +68,10 @@ RILLO_VECTOR_INLINE void RenderBlock(const std::int32_t* h, std::int32_t width, 
         _mm_xor_si128(_mm_sub_epi32(f, _mm_set1_epi32(1)), _mm_set1_epi32(INT32_MIN));
     const __m128i wraps = _mm_cmplt_epi32(gx, _mm_set1_epi32(INT32_MIN + 256));
     ok = _mm_and_si128(ok, _mm_andnot_si128(wraps, _mm_cmplt_epi32(biased, limit)));
-    if (_mm_movemask_epi8(ok) == 0xFFFF)
-        Store(dst + i, Shade(Sample(src, f), gx));
-    else
-        for (std::int32_t j = i; j < i + 4; ++j)
-            RenderCell(h, width, cells, j, src, dst);
+    if (_mm_movemask_epi8(ok) != 0xFFFF)
+        return false;
+    Store(dst + i, Shade(Sample(src, f), gx));
+    return true;
 }
 
 // Pixels of a row stretch, and with kWave its wave step over the same four cells
@@ -90,7 +89,9 @@ RILLO_VECTOR void Row(const std::int32_t* h, std::int32_t* w, const std::int32_t
     for (; k + 4 <= n; k += 4, vi = _mm_add_epi32(vi, _mm_set1_epi32(4))) {
         const std::int32_t i = i0 + k;
         PrefetchStep<kWave>(h, w, r, src, dst, i, k, width);
-        RenderBlock<kNarrow>(h, width, cells, i, vi, limit, src, dst);
+        if (!RenderBlock<kNarrow>(h, width, i, vi, limit, src, dst))
+            for (std::int32_t j = i; j < i + 4; ++j)
+                RenderCell(h, width, cells, j, src, dst);
         if (kWave)
             PropagateBlock(w, r, width, i, count);
     }

@@ -54,10 +54,6 @@ RILLO_VECTOR_INLINE Vec Load(const void* p) {
 RILLO_VECTOR_INLINE void Store(void* p, Vec v) {
     _mm256_storeu_si256(static_cast<Vec*>(p), v);
 }
-// The same 16 bytes in every 128-bit lane.
-RILLO_VECTOR_INLINE Vec EveryLane(__m128i v) {
-    return _mm256_broadcastsi128_si256(v);
-}
 #else
 using Vec = __m512i;
 RILLO_VECTOR_INLINE Vec Load(const void* p) {
@@ -66,8 +62,34 @@ RILLO_VECTOR_INLINE Vec Load(const void* p) {
 RILLO_VECTOR_INLINE void Store(void* p, Vec v) {
     _mm512_storeu_si512(p, v);
 }
-RILLO_VECTOR_INLINE Vec EveryLane(__m128i v) {
-    return _mm512_broadcast_i32x4(v);
+#endif
+
+#if RILLO_VECTOR_BYTES > 16
+// Byte shuffles that spread each pixel's darkening (down) and brightening (up)
+// over its channels, the same in every 128-bit lane.
+struct SpreadBytes {
+    alignas(32) std::int8_t down[32];
+    alignas(32) std::int8_t up[32];
+};
+constexpr SpreadBytes MakeSpreadBytes() {
+    SpreadBytes s{};
+    for (int j = 0; j < 32; ++j) {
+        const bool bTop = (j & 3) == 3; // byte 3 of a pixel
+        const auto pixel = std::int8_t((j & 15) >> 2);
+        s.down[j] = bTop ? 4 : pixel;
+        s.up[j] = bTop ? 12 : std::int8_t(8 + pixel);
+    }
+    return s;
+}
+constexpr SpreadBytes kSpreadBytes = MakeSpreadBytes();
+
+// One of the shuffles above as a whole vector.
+RILLO_VECTOR_INLINE Vec SpreadPattern(const std::int8_t* p) {
+#if RILLO_VECTOR_BYTES == 32
+    return Load(p);
+#else
+    return _mm512_broadcast_i32x4(_mm_load_si128(reinterpret_cast<const __m128i*>(p)));
+#endif
 }
 #endif
 
@@ -89,13 +111,12 @@ RILLO_VECTOR_INLINE Vec Shade(Vec p, Vec gx) {
     return _mm_and_si128(shaded, _mm_set1_epi32(0x00FFFFFF));
 #else
     // Per 128-bit lane: words gx0..gx3 and four 0x7FFF, then bytes down0..3, four
-    // 255, up0..3, four 0. The darkening of byte 3 is 255, which clears it.
+    // 255, up0..3, four 0. Byte 3 of each pixel is darkened by 255, which clears it.
     const Vec words = RILLO_MM(packs_epi32)(gx, RILLO_MM(set1_epi32)(0x7FFF));
     const Vec bytes =
         RILLO_MM(packus_epi16)(words, RILLO_MM(subs_epi16)(RILLO_MM(set1_epi32)(0), words));
-    const Vec down = EveryLane(_mm_setr_epi8(0, 0, 0, 4, 1, 1, 1, 4, 2, 2, 2, 4, 3, 3, 3, 4));
-    const Vec up =
-        EveryLane(_mm_setr_epi8(8, 8, 8, 12, 9, 9, 9, 12, 10, 10, 10, 12, 11, 11, 11, 12));
+    const Vec down = SpreadPattern(kSpreadBytes.down);
+    const Vec up = SpreadPattern(kSpreadBytes.up);
     return RILLO_MM(adds_epu8)(RILLO_MM(subs_epu8)(p, RILLO_MM(shuffle_epi8)(bytes, down)),
                                RILLO_MM(shuffle_epi8)(bytes, up));
 #endif
