@@ -5,49 +5,22 @@
 // aligned spill could fault.
 #include "ripple/ripple_kernels.h"
 
-#if defined(__x86_64__)
+#if defined(RILLO_AVX_KERNELS)
 
-#include <immintrin.h>
-
-#define RILLO_AVX2 __attribute__((target("avx2")))
-// Prefetch helpers must be inlined: a separate function that only prefetches
-// counts as free of effects, and calls to it are dropped.
-#define RILLO_AVX2_INLINE __attribute__((target("avx2"), always_inline)) inline
+#define RILLO_VECTOR_BYTES 32
+#define RILLO_VECTOR_TARGET "avx2"
+#include "ripple/ripple_vector.h"
 
 namespace rillo {
 
 namespace {
 
-RILLO_AVX2_INLINE __m256i Load(const void* p) {
-    return _mm256_loadu_si256(static_cast<const __m256i*>(p));
-}
-
-// Shades sample pixels p by the horizontal slopes gx: each channel c - gx clamped
-// to 0..255, top byte 0. gx saturated to 16 bits and then to an unsigned byte is
-// the darkening clamp(gx, 0, 255), -gx likewise the brightening; one saturating
-// byte subtract and one add apply them. The darkening of byte 3 is 255, which
-// clears it. Lanes whose gx is within 255 of INT32_MIN (where c - gx wraps in 32
-// bits) never get here.
-RILLO_AVX2_INLINE __m256i Shade(__m256i p, __m256i gx) {
-    // Per 128-bit half: words gx0..gx3 and four 0x7FFF, then bytes down0..3, four
-    // 255, up0..3, four 0.
-    const __m256i words = _mm256_packs_epi32(gx, _mm256_set1_epi32(0x7FFF));
-    const __m256i bytes =
-        _mm256_packus_epi16(words, _mm256_subs_epi16(_mm256_setzero_si256(), words));
-    const __m256i down = _mm256_setr_epi8(0, 0, 0, 4, 1, 1, 1, 4, 2, 2, 2, 4, 3, 3, 3, 4, 0, 0, 0,
-                                          4, 1, 1, 1, 4, 2, 2, 2, 4, 3, 3, 3, 4);
-    const __m256i up = _mm256_setr_epi8(8, 8, 8, 12, 9, 9, 9, 12, 10, 10, 10, 12, 11, 11, 11, 12, 8,
-                                        8, 8, 12, 9, 9, 9, 12, 10, 10, 10, 12, 11, 11, 11, 12);
-    return _mm256_adds_epu8(_mm256_subs_epu8(p, _mm256_shuffle_epi8(bytes, down)),
-                            _mm256_shuffle_epi8(bytes, up));
-}
-
 // Eight shaded pixels from cell i on, into *pOut. Returns false when a sample
 // falls outside the picture or a channel would wrap; the caller then goes cell by
 // cell.
-RILLO_AVX2_INLINE bool ShadedBlock(const std::int32_t* h, std::int32_t width, std::int32_t i,
-                                   __m256i vi, __m256i lastIndex, const std::uint32_t* src,
-                                   __m256i* pOut) {
+RILLO_VECTOR_INLINE bool ShadedBlock(const std::int32_t* h, std::int32_t width, std::int32_t i,
+                                     __m256i vi, __m256i lastIndex, const std::uint32_t* src,
+                                     __m256i* pOut) {
     const __m256i hc = Load(h + i);
     const __m256i gx = _mm256_sub_epi32(hc, Load(h + i + 1));
     const __m256i gy = _mm256_sub_epi32(hc, Load(h + i + width));
@@ -76,68 +49,20 @@ RILLO_AVX2_INLINE bool ShadedBlock(const std::int32_t* h, std::int32_t width, st
 
 // Eight pixels from cell i on, written to dst (cell by cell where the block cannot
 // be done at once).
-RILLO_AVX2_INLINE void RenderBlock(const std::int32_t* h, std::int32_t width, std::int32_t cells,
-                                   std::int32_t i, __m256i vi, __m256i lastIndex,
-                                   const std::uint32_t* src, std::uint32_t* dst) {
+RILLO_VECTOR_INLINE void RenderBlock(const std::int32_t* h, std::int32_t width, std::int32_t cells,
+                                     std::int32_t i, __m256i vi, __m256i lastIndex,
+                                     const std::uint32_t* src, std::uint32_t* dst) {
     __m256i pixels;
     if (ShadedBlock(h, width, i, vi, lastIndex, src, &pixels))
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + i), pixels);
+        Store(dst + i, pixels);
     else
         for (std::int32_t j = i; j < i + 8; ++j)
             RenderCell(h, width, cells, j, src, dst);
 }
 
-// The wave step of eight cells from i on, not yet stored.
-RILLO_AVX2_INLINE __m256i PropagatedBlock(const std::int32_t* w, const std::int32_t* r,
-                                          std::int32_t width, std::int32_t i, __m128i count) {
-    const std::int32_t* up = r + (i - width);
-    const std::int32_t* dn = r + (i + width);
-    __m256i s = _mm256_add_epi32(Load(up - 1), Load(up));
-    s = _mm256_add_epi32(s, Load(up + 1));
-    s = _mm256_add_epi32(s, _mm256_add_epi32(Load(r + i - 1), Load(r + i + 1)));
-    s = _mm256_add_epi32(s, _mm256_add_epi32(Load(dn - 1), Load(dn)));
-    s = _mm256_add_epi32(s, Load(dn + 1));
-    const __m256i d = _mm256_sub_epi32(_mm256_srai_epi32(s, 2), Load(w + i));
-    return _mm256_sub_epi32(d, _mm256_sra_epi32(d, count));
-}
-
-RILLO_AVX2_INLINE void PropagateBlock(std::int32_t* w, const std::int32_t* r, std::int32_t width,
-                                      std::int32_t i, __m128i count) {
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(w + i), PropagatedBlock(w, r, width, i, count));
-}
-
-// A hint to fetch the line holding base[index]. The address is formed as an
-// integer: beyond a buffer's end the hint is merely useless, never an access.
-RILLO_AVX2_INLINE void Prefetch(const void* base, std::int64_t index) {
-    _mm_prefetch(reinterpret_cast<const char*>(reinterpret_cast<std::uintptr_t>(base) +
-                                               std::uintptr_t(index) * 4u),
-                 _MM_HINT_T0);
-}
-
-// With six streams and scattered samples in flight the hardware prefetcher falls
-// behind. The source goes 8 rows ahead (samples reach a few rows beyond the cell,
-// and their first touch would otherwise wait on memory), the other streams one
-// line each, 1 KiB ahead; the wave buffers w and r only when kWave.
-template <bool kWave>
-RILLO_AVX2_INLINE void PrefetchStep(const std::int32_t* h, const std::int32_t* w,
-                                    const std::int32_t* r, const std::uint32_t* src,
-                                    const std::uint32_t* dst, std::int32_t i, std::int32_t k,
-                                    std::int32_t width) {
-    constexpr std::int64_t kAhead = 256;
-    Prefetch(src, std::int64_t(i) + 8 * std::int64_t(width));
-    if ((k & 15) != 0)
-        return;
-    Prefetch(h, std::int64_t(i) + width + kAhead);
-    Prefetch(dst, std::int64_t(i) + kAhead);
-    if (kWave) {
-        Prefetch(r, std::int64_t(i) + width + kAhead);
-        Prefetch(w, std::int64_t(i) + kAhead);
-    }
-}
-
-RILLO_AVX2 void RenderRowAvx2(const std::int32_t* h, std::int32_t width, std::int32_t cells,
-                              std::int32_t i0, std::int32_t n, const std::uint32_t* src,
-                              std::uint32_t* dst) {
+RILLO_VECTOR void RenderRowAvx2(const std::int32_t* h, std::int32_t width, std::int32_t cells,
+                                std::int32_t i0, std::int32_t n, const std::uint32_t* src,
+                                std::uint32_t* dst) {
     const __m256i lastIndex = _mm256_set1_epi32(cells - 2);
     __m256i vi = _mm256_add_epi32(_mm256_set1_epi32(i0), _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7));
     std::int32_t k = 0;
@@ -150,14 +75,14 @@ RILLO_AVX2 void RenderRowAvx2(const std::int32_t* h, std::int32_t width, std::in
         RenderCell(h, width, cells, i0 + k, src, dst);
 }
 
-RILLO_AVX2 void PropagateRowAvx2(std::int32_t* w, const std::int32_t* r, std::int32_t width,
-                                 std::int32_t i0, std::int32_t n, int shift) {
+RILLO_VECTOR void PropagateRowAvx2(std::int32_t* w, const std::int32_t* r, std::int32_t width,
+                                   std::int32_t i0, std::int32_t n, int shift) {
     const __m128i count = _mm_cvtsi32_si128(shift);
     std::int32_t k = 0;
     for (; k + 8 <= n; k += 8) {
         if ((k & 15) == 0) {
-            Prefetch(r, std::int64_t(i0 + k) + width + 256);
-            Prefetch(w, std::int64_t(i0 + k) + 256);
+            Prefetch(r, std::int64_t(i0 + k) + width + kPrefetchAhead);
+            Prefetch(w, std::int64_t(i0 + k) + kPrefetchAhead);
         }
         PropagateBlock(w, r, width, i0 + k, count);
     }
@@ -167,15 +92,16 @@ RILLO_AVX2 void PropagateRowAvx2(std::int32_t* w, const std::int32_t* r, std::in
 
 // Stores a block's pixels (or renders it cell by cell when they could not be
 // worked out at once) and then its heights.
-RILLO_AVX2_INLINE void StoreBlock(const std::int32_t* h, std::int32_t* w, std::int32_t width,
-                                  std::int32_t cells, std::int32_t i, bool bPixels, __m256i pixels,
-                                  __m256i wave, const std::uint32_t* src, std::uint32_t* dst) {
+RILLO_VECTOR_INLINE void StoreBlock(const std::int32_t* h, std::int32_t* w, std::int32_t width,
+                                    std::int32_t cells, std::int32_t i, bool bPixels,
+                                    __m256i pixels, __m256i wave, const std::uint32_t* src,
+                                    std::uint32_t* dst) {
     if (__builtin_expect(bPixels, true)) // cell by cell is rare: keep the common path straight
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + i), pixels);
+        Store(dst + i, pixels);
     else
         for (std::int32_t j = i; j < i + 8; ++j)
             RenderCell(h, width, cells, j, src, dst);
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(w + i), wave);
+    Store(w + i, wave);
 }
 
 // Both passes over the same eight cells at once, software-pipelined: the next
@@ -185,9 +111,10 @@ RILLO_AVX2_INLINE void StoreBlock(const std::int32_t* h, std::int32_t* w, std::i
 // ahead keeps the loads clear of the stores. Safe even when w is the height map h:
 // a block's pixels are done before its heights are stored, and the next block
 // reads only cells at or beyond its own start.
-RILLO_AVX2 void StepRowAvx2(const std::int32_t* h, std::int32_t* w, const std::int32_t* r,
-                            std::int32_t width, std::int32_t cells, std::int32_t i0, std::int32_t n,
-                            int shift, const std::uint32_t* src, std::uint32_t* dst) {
+RILLO_VECTOR void StepRowAvx2(const std::int32_t* h, std::int32_t* w, const std::int32_t* r,
+                              std::int32_t width, std::int32_t cells, std::int32_t i0,
+                              std::int32_t n, int shift, const std::uint32_t* src,
+                              std::uint32_t* dst) {
     const __m256i lastIndex = _mm256_set1_epi32(cells - 2);
     const __m128i count = _mm_cvtsi32_si128(shift);
     const __m256i eight = _mm256_set1_epi32(8);
@@ -229,14 +156,6 @@ const RippleKernels* Avx2Kernels() {
     return bSupported ? &kAvx2Kernels : nullptr;
 }
 
-} // namespace rillo
-
-#else
-
-namespace rillo {
-const RippleKernels* Avx2Kernels() {
-    return nullptr;
-}
 } // namespace rillo
 
 #endif

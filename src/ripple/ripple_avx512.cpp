@@ -8,44 +8,20 @@
 // frames to memory.
 #include "ripple/ripple_kernels.h"
 
-#if defined(__x86_64__)
+#if defined(RILLO_AVX_KERNELS)
 
 // gcc 12's AVX-512 intrinsics start some results from a deliberately undefined
 // value, which its own flow analysis then reports.
 #if !defined(__clang__)
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
 #endif
-#include <immintrin.h>
-
-#define RILLO_AVX512 __attribute__((target("avx512f,avx512bw,avx512vl")))
-#define RILLO_AVX512_INLINE                                                                        \
-    __attribute__((target("avx512f,avx512bw,avx512vl"), always_inline)) inline
+#define RILLO_VECTOR_BYTES 64
+#define RILLO_VECTOR_TARGET "avx512f,avx512bw,avx512vl"
+#include "ripple/ripple_vector.h"
 
 namespace rillo {
 
 namespace {
-
-constexpr std::int32_t kLanes = 16;
-
-RILLO_AVX512_INLINE __m512i Load(const void* p) {
-    return _mm512_loadu_si512(p);
-}
-
-// Shades sample pixels p by the horizontal slopes gx, as the AVX2 set does (per
-// 128-bit lane: words gx0..gx3 and four 0x7FFF, then bytes down0..3, four 255,
-// up0..3, four 0; the darkening of byte 3 is 255, which clears it). Lanes whose
-// gx is within 255 of INT32_MIN are rendered cell by cell instead.
-RILLO_AVX512_INLINE __m512i Shade(__m512i p, __m512i gx) {
-    const __m512i words = _mm512_packs_epi32(gx, _mm512_set1_epi32(0x7FFF));
-    const __m512i bytes =
-        _mm512_packus_epi16(words, _mm512_subs_epi16(_mm512_setzero_si512(), words));
-    const __m512i down =
-        _mm512_broadcast_i32x4(_mm_setr_epi8(0, 0, 0, 4, 1, 1, 1, 4, 2, 2, 2, 4, 3, 3, 3, 4));
-    const __m512i up = _mm512_broadcast_i32x4(
-        _mm_setr_epi8(8, 8, 8, 12, 9, 9, 9, 12, 10, 10, 10, 12, 11, 11, 11, 12));
-    return _mm512_adds_epu8(_mm512_subs_epu8(p, _mm512_shuffle_epi8(bytes, down)),
-                            _mm512_shuffle_epi8(bytes, up));
-}
 
 // The shaded pixels of one block and which lanes to store. Lanes outside the
 // picture are not stored; lanes in cellByCell are rendered cell by cell.
@@ -62,7 +38,7 @@ struct RowConstants {
     __m512i lanes; // 0, 1, ..., 15
 };
 
-RILLO_AVX512_INLINE RowConstants MakeRowConstants(std::int32_t width, std::int32_t cells) {
+RILLO_VECTOR_INLINE RowConstants MakeRowConstants(std::int32_t width, std::int32_t cells) {
     RowConstants c;
     c.cells = std::uint32_t(cells);
     c.width = std::uint32_t(width);
@@ -73,7 +49,7 @@ RILLO_AVX512_INLINE RowConstants MakeRowConstants(std::int32_t width, std::int32
 // Sixteen pixels of the cells from i on, from their heights hc, right-hand
 // neighbours h1 and neighbours hw one row up in memory. Only lanes in active are
 // worked out (the others lie outside the row).
-RILLO_AVX512_INLINE PixelBlock ShadedBlock(__m512i hc, __m512i h1, __m512i hw, std::int32_t i,
+RILLO_VECTOR_INLINE PixelBlock ShadedBlock(__m512i hc, __m512i h1, __m512i hw, std::int32_t i,
                                            __mmask16 active, const RowConstants& c,
                                            const std::uint32_t* src) {
     const __m512i gx = _mm512_sub_epi32(hc, h1);
@@ -97,7 +73,7 @@ RILLO_AVX512_INLINE PixelBlock ShadedBlock(__m512i hc, __m512i h1, __m512i hw, s
 }
 
 template <bool kStream = false>
-RILLO_AVX512_INLINE void StorePixels(const std::int32_t* h, std::int32_t width, std::int32_t cells,
+RILLO_VECTOR_INLINE void StorePixels(const std::int32_t* h, std::int32_t width, std::int32_t cells,
                                      std::int32_t i, const PixelBlock& b, const std::uint32_t* src,
                                      std::uint32_t* dst) {
     if (__builtin_expect(b.store == 0xFFFF, true)) {
@@ -113,14 +89,14 @@ RILLO_AVX512_INLINE void StorePixels(const std::int32_t* h, std::int32_t width, 
 }
 
 // Lanes of the block at a that hold cells from i0 up to (not including) end.
-RILLO_AVX512_INLINE __mmask16 ActiveLanes(std::int32_t a, std::int32_t i0, std::int32_t end) {
+RILLO_VECTOR_INLINE __mmask16 ActiveLanes(std::int32_t a, std::int32_t i0, std::int32_t end) {
     const std::int32_t lo = i0 > a ? i0 - a : 0;
     const std::int32_t hi = end - a < kLanes ? end - a : kLanes;
     return __mmask16((0xFFFFu << lo) & (0xFFFFu >> (kLanes - hi)));
 }
 
 // The pixels of the block at a, whose lanes beyond i0 .. end - 1 are left alone.
-RILLO_AVX512_INLINE PixelBlock PixelsAt(std::int32_t a, std::int32_t i0, std::int32_t end,
+RILLO_VECTOR_INLINE PixelBlock PixelsAt(std::int32_t a, std::int32_t i0, std::int32_t end,
                                         const RowConstants& c, const std::uint32_t* src, __m512i hc,
                                         __m512i h1, __m512i hw) {
     const __mmask16 active =
@@ -135,21 +111,13 @@ struct WaveRows {
     __m512i m, d, c;
 };
 
-RILLO_AVX512_INLINE WaveRows LoadWaveRows(const std::int32_t* r, std::int32_t width,
+RILLO_VECTOR_INLINE WaveRows LoadWaveRows(const std::int32_t* r, std::int32_t width,
                                           std::int32_t a) {
     WaveRows v;
     v.m = Load(r + a);
     v.d = Load(r + a + width);
     v.c = _mm512_add_epi32(_mm512_add_epi32(Load(r + a - width), v.d), v.m);
     return v;
-}
-
-// A hint to fetch the line holding base[index]. The address is formed as an
-// integer: beyond a buffer's end the hint is merely useless, never an access.
-RILLO_AVX512_INLINE void Prefetch(const void* base, std::int64_t index) {
-    _mm_prefetch(reinterpret_cast<const char*>(reinterpret_cast<std::uintptr_t>(base) +
-                                               std::uintptr_t(index) * 4u),
-                 _MM_HINT_T0);
 }
 
 // The row's blocks follow the cache lines of the height buffers: block a holds
@@ -175,7 +143,7 @@ RILLO_AVX512_INLINE void Prefetch(const void* base, std::int64_t index) {
 // heights, and later blocks read only heights at or beyond their own start, so
 // writing the heights does not disturb the pixels.
 template <bool kWaveIsHeights, bool kStream>
-RILLO_AVX512_INLINE void StepRow(std::int32_t* w, const std::int32_t* r, std::int32_t width,
+RILLO_VECTOR_INLINE void StepRow(std::int32_t* w, const std::int32_t* r, std::int32_t width,
                                  std::int32_t cells, std::int32_t i0, std::int32_t n, int shift,
                                  const std::uint32_t* src, std::uint32_t* dst) {
     const RowConstants c = MakeRowConstants(width, cells);
@@ -193,11 +161,10 @@ RILLO_AVX512_INLINE void StepRow(std::int32_t* w, const std::int32_t* r, std::in
                                                 : _mm512_alignr_epi32(next.m, cur.m, 1),
                                  kWaveIsHeights ? Load(w + a + width) : cur.d);
     for (; a < end; a += kLanes) {
-        constexpr std::int64_t kAhead = 256;
         Prefetch(src, std::int64_t(a) + 8 * std::int64_t(width));
-        Prefetch(r, std::int64_t(a) + width + kAhead);
-        Prefetch(w, std::int64_t(a) + (kWaveIsHeights ? width : 0) + kAhead);
-        Prefetch(dst, std::int64_t(a) + kAhead);
+        Prefetch(r, std::int64_t(a) + width + kPrefetchAhead);
+        Prefetch(w, std::int64_t(a) + (kWaveIsHeights ? width : 0) + kPrefetchAhead);
+        Prefetch(dst, std::int64_t(a) + kPrefetchAhead);
 
         const WaveRows after = LoadWaveRows(r, width, a + 2 * kLanes);
         const __m512i wAfter = Load(w + a + 2 * kLanes);
@@ -232,7 +199,7 @@ RILLO_AVX512_INLINE void StepRow(std::int32_t* w, const std::int32_t* r, std::in
         _mm_sfence(); // streamed stores are weakly ordered: publish the row's pixels
 }
 
-RILLO_AVX512 void RenderRowAvx512(const std::int32_t* h, std::int32_t width, std::int32_t cells,
+RILLO_VECTOR void RenderRowAvx512(const std::int32_t* h, std::int32_t width, std::int32_t cells,
                                   std::int32_t i0, std::int32_t n, const std::uint32_t* src,
                                   std::uint32_t* dst) {
     const RowConstants c = MakeRowConstants(width, cells);
@@ -245,7 +212,7 @@ RILLO_AVX512 void RenderRowAvx512(const std::int32_t* h, std::int32_t width, std
     }
 }
 
-RILLO_AVX512 void PropagateRowAvx512(std::int32_t* w, const std::int32_t* r, std::int32_t width,
+RILLO_VECTOR void PropagateRowAvx512(std::int32_t* w, const std::int32_t* r, std::int32_t width,
                                      std::int32_t i0, std::int32_t n, int shift) {
     const __m128i count = _mm_cvtsi32_si128(shift);
     const std::int32_t end = i0 + n;
@@ -266,7 +233,7 @@ RILLO_AVX512 void PropagateRowAvx512(std::int32_t* w, const std::int32_t* r, std
     }
 }
 
-RILLO_AVX512 void StepRowAvx512(const std::int32_t* h, std::int32_t* w, const std::int32_t* r,
+RILLO_VECTOR void StepRowAvx512(const std::int32_t* h, std::int32_t* w, const std::int32_t* r,
                                 std::int32_t width, std::int32_t cells, std::int32_t i0,
                                 std::int32_t n, int shift, const std::uint32_t* src,
                                 std::uint32_t* dst) {
@@ -300,14 +267,6 @@ const RippleKernels* Avx512Kernels() {
     return bSupported ? &kAvx512Kernels : nullptr;
 }
 
-} // namespace rillo
-
-#else
-
-namespace rillo {
-const RippleKernels* Avx512Kernels() {
-    return nullptr;
-}
 } // namespace rillo
 
 #endif

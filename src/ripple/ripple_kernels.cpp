@@ -49,6 +49,21 @@ const RippleKernels& Widest() {
 const RippleKernels kPortableKernels = {"portable", RenderRowPortable, PropagateRowPortable,
                                         nullptr};
 
+#if !defined(RILLO_SSE2_KERNELS)
+const RippleKernels* Sse2Kernels() {
+    return nullptr;
+}
+#endif
+
+#if !defined(RILLO_AVX_KERNELS)
+const RippleKernels* Avx2Kernels() {
+    return nullptr;
+}
+const RippleKernels* Avx512Kernels() {
+    return nullptr;
+}
+#endif
+
 const RippleKernels& ActiveRippleKernels() {
     return g_pChosen ? *g_pChosen : Widest();
 }

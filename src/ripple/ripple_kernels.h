@@ -78,6 +78,16 @@ struct RippleKernels {
 
 // Plain C++, two cells per iteration: builds everywhere.
 extern const RippleKernels kPortableKernels;
+
+// The vector sets this build carries: SSE2 wherever the compiler may use it (every
+// x86 build), AVX2 and AVX-512 in 64-bit x86 builds, the ones the tests run.
+#if defined(__SSE2__)
+#define RILLO_SSE2_KERNELS 1
+#endif
+#if defined(__x86_64__)
+#define RILLO_AVX_KERNELS 1
+#endif
+
 // The SSE2, AVX2 and AVX-512 sets, or null where they are not built in or the processor
 // lacks the instructions.
 const RippleKernels* Sse2Kernels();

@@ -1,0 +1,180 @@
+// Helpers the vector kernel sets share. A set's file defines RILLO_VECTOR_BYTES
+// (16, 32 or 64) and RILLO_VECTOR_TARGET (the instructions it may use) and then
+// includes this header once, so that everything here is built for that width and
+// those instructions and inlines into its row loops.
+//
+// Each set's copy must stay its own: were a copy built for AVX-512 merged at link
+// time with the SSE2 one, the SSE2 set would run AVX-512 code. So all of it lives
+// in an unnamed namespace.
+#pragma once
+
+#include "ripple/ripple_kernels.h"
+
+#include <immintrin.h>
+
+#if !defined(RILLO_VECTOR_BYTES) || !defined(RILLO_VECTOR_TARGET)
+#error "define the kernel set's width and instructions before including this header"
+#endif
+
+// Row functions of the set, and helpers forced inline: a separate function that
+// only prefetches counts as free of effects, and calls to it are dropped.
+#define RILLO_VECTOR __attribute__((target(RILLO_VECTOR_TARGET)))
+#define RILLO_VECTOR_INLINE __attribute__((target(RILLO_VECTOR_TARGET), always_inline)) inline
+
+// Intrinsics differ between widths only in their prefix.
+#if RILLO_VECTOR_BYTES == 16
+#define RILLO_MM(op) _mm_##op
+#elif RILLO_VECTOR_BYTES == 32
+#define RILLO_MM(op) _mm256_##op
+#elif RILLO_VECTOR_BYTES == 64
+#define RILLO_MM(op) _mm512_##op
+#else
+#error "RILLO_VECTOR_BYTES is 16, 32 or 64"
+#endif
+
+namespace rillo {
+
+namespace {
+
+constexpr std::int32_t kLanes = RILLO_VECTOR_BYTES / 4;
+
+#if RILLO_VECTOR_BYTES == 16
+using Vec = __m128i;
+RILLO_VECTOR_INLINE Vec Load(const void* p) {
+    return _mm_loadu_si128(static_cast<const Vec*>(p));
+}
+RILLO_VECTOR_INLINE void Store(void* p, Vec v) {
+    _mm_storeu_si128(static_cast<Vec*>(p), v);
+}
+#elif RILLO_VECTOR_BYTES == 32
+using Vec = __m256i;
+RILLO_VECTOR_INLINE Vec Load(const void* p) {
+    return _mm256_loadu_si256(static_cast<const Vec*>(p));
+}
+RILLO_VECTOR_INLINE void Store(void* p, Vec v) {
+    _mm256_storeu_si256(static_cast<Vec*>(p), v);
+}
+#else
+using Vec = __m512i;
+RILLO_VECTOR_INLINE Vec Load(const void* p) {
+    return _mm512_loadu_si512(p);
+}
+RILLO_VECTOR_INLINE void Store(void* p, Vec v) {
+    _mm512_storeu_si512(p, v);
+}
+#endif
+
+#if RILLO_VECTOR_BYTES > 16
+// Byte shuffles that spread each pixel's darkening (down) and brightening (up)
+// over its channels, the same in every 128-bit lane.
+struct SpreadBytes {
+    alignas(32) std::int8_t down[32];
+    alignas(32) std::int8_t up[32];
+};
+constexpr SpreadBytes MakeSpreadBytes() {
+    SpreadBytes s{};
+    for (int j = 0; j < 32; ++j) {
+        const bool bTop = (j & 3) == 3; // byte 3 of a pixel
+        const auto pixel = std::int8_t((j & 15) >> 2);
+        s.down[j] = bTop ? 4 : pixel;
+        s.up[j] = bTop ? 12 : std::int8_t(8 + pixel);
+    }
+    return s;
+}
+constexpr SpreadBytes kSpreadBytes = MakeSpreadBytes();
+
+// One of the shuffles above as a whole vector.
+RILLO_VECTOR_INLINE Vec SpreadPattern(const std::int8_t* p) {
+#if RILLO_VECTOR_BYTES == 32
+    return Load(p);
+#else
+    return _mm512_broadcast_i32x4(_mm_load_si128(reinterpret_cast<const __m128i*>(p)));
+#endif
+}
+#endif
+
+// Shades sample pixels p by the horizontal slopes gx: each channel c - gx clamped
+// to 0..255, top byte 0. gx saturated to 16 bits and then to an unsigned byte is
+// the darkening clamp(gx, 0, 255), -gx likewise the brightening; one saturating
+// byte subtract and one add apply them. Lanes whose gx is within 255 of INT32_MIN
+// (where c - gx wraps in 32 bits) must not get here.
+RILLO_VECTOR_INLINE Vec Shade(Vec p, Vec gx) {
+#if RILLO_VECTOR_BYTES == 16
+    // No byte shuffle in SSE2: the bytes are spread by unpacking. Bytes down0..3
+    // twice, then up0..3 twice.
+    const Vec words = _mm_packs_epi32(gx, gx);
+    const Vec bytes = _mm_packus_epi16(words, _mm_subs_epi16(_mm_setzero_si128(), words));
+    const Vec down = _mm_unpacklo_epi8(bytes, bytes);
+    const Vec up = _mm_unpackhi_epi8(bytes, bytes);
+    const Vec shaded =
+        _mm_adds_epu8(_mm_subs_epu8(p, _mm_unpacklo_epi16(down, down)), _mm_unpacklo_epi16(up, up));
+    return _mm_and_si128(shaded, _mm_set1_epi32(0x00FFFFFF));
+#else
+    // Per 128-bit lane: words gx0..gx3 and four 0x7FFF, then bytes down0..3, four
+    // 255, up0..3, four 0. Byte 3 of each pixel is darkened by 255, which clears it.
+    const Vec words = RILLO_MM(packs_epi32)(gx, RILLO_MM(set1_epi32)(0x7FFF));
+    const Vec bytes =
+        RILLO_MM(packus_epi16)(words, RILLO_MM(subs_epi16)(RILLO_MM(set1_epi32)(0), words));
+    const Vec down = SpreadPattern(kSpreadBytes.down);
+    const Vec up = SpreadPattern(kSpreadBytes.up);
+    return RILLO_MM(adds_epu8)(RILLO_MM(subs_epu8)(p, RILLO_MM(shuffle_epi8)(bytes, down)),
+                               RILLO_MM(shuffle_epi8)(bytes, up));
+#endif
+}
+
+// The wave step of the kLanes cells from i on, not yet stored. (The AVX-512 set
+// sums its neighbours its own way.)
+RILLO_VECTOR_INLINE Vec PropagatedBlock(const std::int32_t* w, const std::int32_t* r,
+                                        std::int32_t width, std::int32_t i, __m128i count) {
+    const std::int32_t* up = r + (i - width);
+    const std::int32_t* dn = r + (i + width);
+    Vec s = RILLO_MM(add_epi32)(Load(up - 1), Load(up));
+    s = RILLO_MM(add_epi32)(s, Load(up + 1));
+    s = RILLO_MM(add_epi32)(s, RILLO_MM(add_epi32)(Load(r + i - 1), Load(r + i + 1)));
+    s = RILLO_MM(add_epi32)(s, RILLO_MM(add_epi32)(Load(dn - 1), Load(dn)));
+    s = RILLO_MM(add_epi32)(s, Load(dn + 1));
+    const Vec d = RILLO_MM(sub_epi32)(RILLO_MM(srai_epi32)(s, 2), Load(w + i));
+    return RILLO_MM(sub_epi32)(d, RILLO_MM(sra_epi32)(d, count));
+}
+
+RILLO_VECTOR_INLINE void PropagateBlock(std::int32_t* w, const std::int32_t* r, std::int32_t width,
+                                        std::int32_t i, __m128i count) {
+    Store(w + i, PropagatedBlock(w, r, width, i, count));
+}
+
+// A hint to fetch the line holding base[index]. The address is formed as an
+// integer: beyond a buffer's end the hint is merely useless, never an access.
+RILLO_VECTOR_INLINE void Prefetch(const void* base, std::int64_t index) {
+    _mm_prefetch(reinterpret_cast<const char*>(reinterpret_cast<std::uintptr_t>(base) +
+                                               std::uintptr_t(index) * 4u),
+                 _MM_HINT_T0);
+}
+
+// Distance of the prefetches along a stream, in cells: 1 KiB.
+constexpr std::int64_t kPrefetchAhead = 256;
+
+// With six streams and scattered samples in flight the hardware prefetcher falls
+// behind. For the block at cell i, the k-th cell of its row stretch: the source
+// goes 8 rows ahead (samples reach a few rows beyond the cell, and their first
+// touch would otherwise wait on memory), the other streams one line each, 1 KiB
+// ahead; the wave buffers w and r only when kWave.
+template <bool kWave>
+RILLO_VECTOR_INLINE void PrefetchStep(const std::int32_t* h, const std::int32_t* w,
+                                      const std::int32_t* r, const std::uint32_t* src,
+                                      const std::uint32_t* dst, std::int32_t i, std::int32_t k,
+                                      std::int32_t width) {
+    if (kLanes >= 8 || (k & 7) == 0)
+        Prefetch(src, std::int64_t(i) + 8 * std::int64_t(width));
+    if ((k & 15) != 0)
+        return;
+    Prefetch(h, std::int64_t(i) + width + kPrefetchAhead);
+    Prefetch(dst, std::int64_t(i) + kPrefetchAhead);
+    if (kWave) {
+        Prefetch(r, std::int64_t(i) + width + kPrefetchAhead);
+        Prefetch(w, std::int64_t(i) + kPrefetchAhead);
+    }
+}
+
+} // namespace
+
+} // namespace rillo
