@@ -1,6 +1,7 @@
 #include "app/settings_store.h"
 
 #include "app/settings_text.h"
+#include "framework/unique_handle.h"
 
 #include <windows.h>
 
@@ -12,29 +13,11 @@ namespace rillo {
 
 namespace {
 
-class FileHandle {
-  public:
-    explicit FileHandle(HANDLE h) : m_h(h) {}
-    FileHandle(const FileHandle&) = delete;
-    FileHandle& operator=(const FileHandle&) = delete;
-    ~FileHandle() { Close(); }
-    bool Valid() const { return m_h != INVALID_HANDLE_VALUE; }
-    HANDLE Get() const { return m_h; }
-    bool Close() {
-        const bool ok = !Valid() || CloseHandle(m_h);
-        m_h = INVALID_HANDLE_VALUE;
-        return ok;
-    }
-
-  private:
-    HANDLE m_h;
-};
-
 // Opening for reading with no sharing doubles as the check that nobody else has the
 // file open.
-FileHandle OpenForReading(const std::wstring& path) {
-    return FileHandle(CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+UniqueFile OpenForReading(const std::wstring& path) {
+    return MakeUniqueFile(CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
 // Up to `limit` bytes from the start of the file; nothing on a read error.
@@ -79,18 +62,19 @@ std::optional<std::wstring> WriteSibling(const std::wstring& path, const std::st
     for (unsigned attempt = 0; attempt < 16; ++attempt) {
         const std::wstring name =
             path + L"." + std::to_wstring(pid) + L"-" + std::to_wstring(attempt) + L".tmp";
-        FileHandle file(CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (!file.Valid()) {
+        UniqueFile file = MakeUniqueFile(CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr,
+                                                     CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!file) {
             error = LastError();
             if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS)
                 continue;
             return std::nullopt;
         }
-        bool written = WriteAll(file.Get(), data) && FlushFileBuffers(file.Get());
+        bool written = WriteAll(file.get(), data) && FlushFileBuffers(file.get());
         if (!written)
             error = LastError();
-        if (!file.Close() && written) {
+        // A write can still fail as the handle closes.
+        if (!CloseHandle(file.release()) && written) {
             error = LastError();
             written = false;
         }
@@ -137,11 +121,11 @@ DWORD CreateFolderFor(const std::wstring& path, int depth = 0) {
 
 bool LoadSettings(const std::wstring& path, std::int32_t& wavelength, std::int32_t& amplitude,
                   std::string* firstLine) {
-    FileHandle file = OpenForReading(path);
-    if (!file.Valid())
+    UniqueFile file = OpenForReading(path);
+    if (!file)
         return false;
-    const std::optional<std::string> text = ReadHead(file.Get(), kSettingsFileLimit);
-    file.Close();
+    const std::optional<std::string> text = ReadHead(file.get(), kSettingsFileLimit);
+    file.reset();
     if (!text)
         return false;
     ParseSettingsText(*text, wavelength, amplitude);
@@ -156,11 +140,11 @@ SettingsSaveResult SaveSettings(const std::wstring& path, std::int32_t wavelengt
     std::string oldText(newFirstLine);
     bool exists = false;
     {
-        FileHandle file = OpenForReading(path);
-        if (file.Valid()) {
+        UniqueFile file = OpenForReading(path);
+        if (file) {
             exists = true;
             BY_HANDLE_FILE_INFORMATION info{};
-            if (!GetFileInformationByHandle(file.Get(), &info)) {
+            if (!GetFileInformationByHandle(file.get(), &info)) {
                 result.nError = LastError();
                 return result;
             }
@@ -169,7 +153,7 @@ SettingsSaveResult SaveSettings(const std::wstring& path, std::int32_t wavelengt
                 return result;
             }
             // One byte past the limit tells a file that is too long from one that fits.
-            std::optional<std::string> text = ReadHead(file.Get(), kSettingsFileLimit + 1);
+            std::optional<std::string> text = ReadHead(file.get(), kSettingsFileLimit + 1);
             if (!text) {
                 result.nError = LastError();
                 return result;
@@ -191,9 +175,10 @@ SettingsSaveResult SaveSettings(const std::wstring& path, std::int32_t wavelengt
         // The replacement below would also go through where an in-place write would be
         // refused; ask for write access the way a rewrite in place would, without
         // touching the content.
-        FileHandle probe(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                                     FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (!probe.Valid()) {
+        const UniqueFile probe =
+            MakeUniqueFile(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                       FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!probe) {
             result.nError = LastError();
             return result;
         }
