@@ -97,8 +97,8 @@ int wmain(int argc, wchar_t** argv) {
     ::UpdateWindow(hwnd);
     Pump();
     HDC hdc = ::GetDC(hwnd);
-    CDC dc;
-    dc.Attach(hdc);
+    CDC dc; // wraps the window's DC without owning it
+    dc.m_hDC = hdc;
 
     rillo::Rainfall rain;
     rain.Resize(w, h);
@@ -136,7 +136,6 @@ int wmain(int argc, wchar_t** argv) {
         }
         Pump();
     }
-    dc.Detach();
     ::ReleaseDC(hwnd, hdc);
     ::DestroyWindow(hwnd);
 

@@ -292,8 +292,8 @@ int Draw(int frames) {
     HWND hwnd = MakeWindow(L"RilloBenchWater", BlankProc, WS_EX_TOPMOST);
     Pump(300);
     HDC hdc = ::GetDC(hwnd);
-    CDC dc;
-    dc.Attach(hdc);
+    CDC dc; // wraps the window's DC without owning it
+    dc.m_hDC = hdc;
     Table t;
     for (int i = 0; i < frames; ++i) {
         double t0 = Now();
@@ -369,7 +369,6 @@ int Draw(int frames) {
         step(&t, "Drop + Render after 300 steps", "Drop + Render + Draw after 300 steps");
         Pump(0);
     }
-    dc.Detach();
     ::ReleaseDC(hwnd, hdc);
     t.Print("drawing a frame of the screen's size");
     ::DestroyWindow(hwnd);

@@ -78,12 +78,13 @@ BOOL CSaverApp::InitInstance() {
         // top-level window in its place.
         if (!::IsWindow(parentHandle))
             return FALSE;
-        CWnd* parent = CWnd::FromHandle(parentHandle);
+        CWnd parent; // a view of the pane, which it does not own
+        parent.m_hWnd = parentHandle;
         RECT rect{};
-        parent->GetClientRect(&rect);
+        parent.GetClientRect(&rect);
         ReadSpeed();
         auto* wnd = new CWaterWnd(TRUE, GetSettings(), true);
-        if (!wnd->Create(0, WS_CHILD | WS_VISIBLE, rect, parent, 0, nullptr))
+        if (!wnd->Create(0, WS_CHILD | WS_VISIBLE, rect, &parent, 0, nullptr))
             return FALSE; // nothing could ever end a message loop without a window
         m_pMainWnd = wnd;
         return TRUE;
@@ -115,10 +116,12 @@ void CSaverApp::ReadSpeed() {
 }
 
 void CSaverApp::RunSettingsDialog(HWND owner) {
+    CWnd ownerView; // a view of the caller's window, which it does not own
+    ownerView.m_hWnd = owner;
     CSettingsDlg dlg(
         m_strProductName, GetSettings(),
         [this](const rillo::SaverSettings& settings) { return SaveSettings(settings); },
-        owner ? CWnd::FromHandle(owner) : nullptr);
+        owner ? &ownerView : nullptr);
     m_pMainWnd = &dlg;
     dlg.DoModal();
     m_pMainWnd = nullptr;

@@ -7,22 +7,11 @@ namespace rillo::detail {
 extern CWinApp* g_app;
 } // namespace rillo::detail
 
-CWinApp::CWinApp(LPCWSTR appName) noexcept {
-    if (appName) {
-        try {
-            m_strAppName = appName;
-        } catch (...) {
-        }
-    }
-    m_pszAppName = m_strAppName.c_str();
+CWinApp::CWinApp() noexcept {
     rillo::detail::g_app = this;
 }
 
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     // The wide command line: paths with any user name survive.
-    return WinAppMain(instance, ::GetCommandLineW());
-}
-
-int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int) {
-    return WinAppMain(instance, ::GetCommandLineW());
+    return WinAppMain(::GetCommandLineW());
 }

@@ -1,52 +1,22 @@
 #include "framework/dc.h"
 
-#include "framework/gdi_object.h"
 #include "framework/wnd.h"
 
 CDC::~CDC() {
-    DeleteDC();
-}
-
-BOOL CDC::Attach(HDC dc) noexcept {
-    DeleteDC();
-    m_hDC = m_hAttribDC = dc;
-    m_bOwned = false;
-    return dc != nullptr;
-}
-
-HDC CDC::Detach() noexcept {
-    HDC dc = m_hDC;
-    m_hDC = m_hAttribDC = nullptr;
-    m_bOwned = false;
-    return dc;
+    if (m_bOwned)
+        ::DeleteDC(m_hDC);
 }
 
 BOOL CDC::CreateCompatibleDC(CDC* dc) noexcept {
-    DeleteDC();
-    HDC created = ::CreateCompatibleDC(dc ? dc->m_hDC : nullptr);
-    m_hDC = m_hAttribDC = created;
-    m_bOwned = created != nullptr;
-    return created != nullptr;
-}
-
-BOOL CDC::DeleteDC() noexcept {
-    if (!m_hDC)
+    if (m_hDC)
         return FALSE;
-    const BOOL owned = m_bOwned;
-    HDC dc = Detach();
-    return owned ? ::DeleteDC(dc) : TRUE;
-}
-
-HGDIOBJ CDC::SelectObject(CGdiObject* object) noexcept {
-    return object ? SelectObject(object->GetSafeHandle()) : nullptr;
+    m_hDC = ::CreateCompatibleDC(dc ? dc->m_hDC : nullptr);
+    m_bOwned = m_hDC != nullptr;
+    return m_bOwned;
 }
 
 HGDIOBJ CDC::SelectObject(HGDIOBJ object) noexcept {
     return m_hDC && object ? ::SelectObject(m_hDC, object) : nullptr;
-}
-
-HPALETTE CDC::SelectPalette(CPalette* palette, BOOL forceBackground) noexcept {
-    return palette ? SelectPalette(static_cast<HPALETTE>(*palette), forceBackground) : nullptr;
 }
 
 HPALETTE CDC::SelectPalette(HPALETTE palette, BOOL forceBackground) noexcept {
@@ -58,7 +28,7 @@ UINT CDC::RealizePalette() noexcept {
 }
 
 int CDC::GetDeviceCaps(int index) const noexcept {
-    return m_hAttribDC ? ::GetDeviceCaps(m_hAttribDC, index) : 0;
+    return m_hDC ? ::GetDeviceCaps(m_hDC, index) : 0;
 }
 
 BOOL CDC::BitBlt(int x, int y, int width, int height, CDC* src, int xSrc, int ySrc,
@@ -75,29 +45,20 @@ void CDC::FillSolidRect(const RECT& rect, COLORREF color) noexcept {
     ::SetBkColor(m_hDC, old);
 }
 
-CWindowDC::CWindowDC(CWnd* wnd) noexcept : m_hWnd(HwndOf(wnd)) {
-    Attach(::GetWindowDC(m_hWnd));
-}
-
-CWindowDC::~CWindowDC() {
-    if (HDC dc = Detach())
-        ::ReleaseDC(m_hWnd, dc);
-}
-
 CClientDC::CClientDC(CWnd* wnd) noexcept : m_hWnd(HwndOf(wnd)) {
-    Attach(::GetDC(m_hWnd));
+    m_hDC = ::GetDC(m_hWnd);
 }
 
 CClientDC::~CClientDC() {
-    if (HDC dc = Detach())
-        ::ReleaseDC(m_hWnd, dc);
+    if (m_hDC)
+        ::ReleaseDC(m_hWnd, m_hDC);
 }
 
 CPaintDC::CPaintDC(CWnd* wnd) noexcept : m_hWnd(HwndOf(wnd)) {
-    Attach(m_hWnd ? ::BeginPaint(m_hWnd, &m_ps) : nullptr);
+    m_hDC = m_hWnd ? ::BeginPaint(m_hWnd, &m_ps) : nullptr;
 }
 
 CPaintDC::~CPaintDC() {
-    if (Detach())
+    if (m_hDC)
         ::EndPaint(m_hWnd, &m_ps);
 }

@@ -1,5 +1,6 @@
-// Device contexts. CDC owns a memory DC it created; CWindowDC, CClientDC and
-// CPaintDC give their DC back to the window.
+// Device contexts. A CDC deletes only the memory DC it created itself: one whose
+// m_hDC was set from outside merely wraps that DC. CClientDC and CPaintDC give their
+// DC back to the window.
 #pragma once
 
 #include "framework/object.h"
@@ -7,31 +8,22 @@
 #include <windows.h>
 
 class CWnd;
-class CGdiObject;
-class CPalette;
 
 class CDC : public CObject {
   public:
     CDC() = default;
     ~CDC() override;
 
-    // Output and attribute handles; the same DC in this framework.
     HDC m_hDC = nullptr;
-    HDC m_hAttribDC = nullptr;
 
     HDC GetSafeHdc() const noexcept { return m_hDC; }
     operator HDC() const noexcept { return m_hDC; }
 
-    // Wraps a DC without owning it; Detach gives it back.
-    BOOL Attach(HDC dc) noexcept;
-    HDC Detach() noexcept;
-    // Creates (and owns) a memory DC compatible with dc (null: the screen).
+    // Creates (and owns) a memory DC compatible with dc (null: the screen). FALSE when
+    // this object already has a DC.
     BOOL CreateCompatibleDC(CDC* dc) noexcept;
-    BOOL DeleteDC() noexcept;
 
-    HGDIOBJ SelectObject(CGdiObject* object) noexcept;
     HGDIOBJ SelectObject(HGDIOBJ object) noexcept;
-    HPALETTE SelectPalette(CPalette* palette, BOOL forceBackground) noexcept;
     HPALETTE SelectPalette(HPALETTE palette, BOOL forceBackground) noexcept;
     UINT RealizePalette() noexcept;
     int GetDeviceCaps(int index) const noexcept;
@@ -39,28 +31,18 @@ class CDC : public CObject {
                 DWORD rop) noexcept;
     void FillSolidRect(const RECT& rect, COLORREF color) noexcept;
 
-  protected:
-    bool m_bOwned = false; // DeleteDC on destruction
+  private:
+    bool m_bOwned = false;
 };
 
-// GetWindowDC of a window, or of the whole screen for a null window. Check
-// GetSafeHdc(): it is null when no DC could be had.
-class CWindowDC : public CDC {
-  public:
-    explicit CWindowDC(CWnd* wnd) noexcept;
-    ~CWindowDC() override;
-
-  protected:
-    HWND m_hWnd;
-};
-
-// GetDC of a window's client area (null window: the screen).
+// GetDC of a window's client area (null window: the screen). Check GetSafeHdc(): it
+// is null when no DC could be had.
 class CClientDC : public CDC {
   public:
     explicit CClientDC(CWnd* wnd) noexcept;
     ~CClientDC() override;
 
-  protected:
+  private:
     HWND m_hWnd;
 };
 
@@ -70,8 +52,7 @@ class CPaintDC : public CDC {
     explicit CPaintDC(CWnd* wnd) noexcept;
     ~CPaintDC() override;
 
-    PAINTSTRUCT m_ps{};
-
-  protected:
+  private:
     HWND m_hWnd;
+    PAINTSTRUCT m_ps{};
 };

@@ -1,6 +1,5 @@
 #include "framework/dialog.h"
 
-#include "framework/exception.h"
 #include "framework/win_app.h"
 
 #include <cerrno>
@@ -32,67 +31,60 @@ bool ParseInt(const std::wstring& text, int& value) {
     return true;
 }
 
-} // namespace
-
-void CDataExchange::Fail() {
-    if (m_bSaveAndValidate && m_idLastControl && m_pDlgWnd) {
-        if (HWND control = m_pDlgWnd->GetDlgItemHwnd(m_idLastControl)) {
-            ::SetFocus(control);
-            ::SendMessageW(control, EM_SETSEL, 0, -1);
-        }
-    }
-    ThrowUserException();
+std::wstring WindowText(HWND hwnd) {
+    std::wstring text(static_cast<size_t>(::GetWindowTextLengthW(hwnd)) + 1, L'\0');
+    const int n = ::GetWindowTextW(hwnd, text.data(), static_cast<int>(text.size()));
+    text.resize(n > 0 ? static_cast<size_t>(n) : 0);
+    return text;
 }
 
+} // namespace
+
 void ExchangeText(CDataExchange* dx, int idc, std::wstring& value) {
-    dx->m_idLastControl = idc;
     HWND control = dx->m_pDlgWnd->GetDlgItemHwnd(idc);
-    if (!control)
+    if (!control || dx->m_bFailed)
         return;
-    CWnd* wnd = CWnd::FromHandle(control);
-    if (dx->m_bSaveAndValidate) {
-        value = wnd->GetWindowText();
-    } else if (wnd->GetWindowText() != value) {
-        wnd->SetWindowText(value.c_str());
-    }
+    if (dx->m_bSaveAndValidate)
+        value = WindowText(control);
+    else if (WindowText(control) != value)
+        ::SetWindowTextW(control, value.c_str());
 }
 
 // The number travels as its "%d" text; only the way back needs checking.
 void ExchangeText(CDataExchange* dx, int idc, int& value) {
     std::wstring text = std::to_wstring(value);
     ExchangeText(dx, idc, text);
-    if (!dx->m_bSaveAndValidate || !dx->m_pDlgWnd->GetDlgItemHwnd(idc))
+    HWND control = dx->m_pDlgWnd->GetDlgItemHwnd(idc);
+    if (!dx->m_bSaveAndValidate || !control || dx->m_bFailed)
         return;
     int parsed = 0;
-    if (!ParseInt(text, parsed)) {
-        CWinApp* app = GetCurrentApp();
-        ::MessageBoxW(dx->m_pDlgWnd->m_hWnd, L"Please enter an integer.",
-                      app && *app->m_pszAppName ? app->m_pszAppName : nullptr,
-                      MB_OK | MB_ICONEXCLAMATION);
-        dx->Fail();
+    if (ParseInt(text, parsed)) {
+        value = parsed;
+        return;
     }
-    value = parsed;
+    CWinApp* app = GetCurrentApp();
+    ::MessageBoxW(dx->m_pDlgWnd->m_hWnd, L"Please enter an integer.",
+                  app && !app->m_strAppName.empty() ? app->m_strAppName.c_str() : nullptr,
+                  MB_OK | MB_ICONEXCLAMATION);
+    ::SetFocus(control);
+    ::SendMessageW(control, EM_SETSEL, 0, -1);
+    dx->m_bFailed = true;
 }
 
 INT_PTR CDialog::DoModal() {
     if (m_hWnd)
         return -1;
     HWND owner = HwndOf(m_pParentWnd);
-    if (!owner) {
-        if (CWinApp* app = GetCurrentApp(); app && app->m_pMainWnd != this)
-            owner = HwndOf(app->m_pMainWnd);
-    }
+    if (CWinApp* app = GetCurrentApp(); !owner && app && app->m_pMainWnd != this)
+        owner = HwndOf(app->m_pMainWnd);
+    // A modal dialog disables its owner, which must be a top-level window.
     if (owner && (::GetWindowLongW(owner, GWL_STYLE) & WS_CHILD))
         owner = ::GetAncestor(owner, GA_ROOT);
 
     CDialog* const outer = t_initDialog;
     t_initDialog = this;
-    const HINSTANCE instance = GetAppInstance();
-    const LPARAM self = reinterpret_cast<LPARAM>(this);
-    const INT_PTR result =
-        m_pTemplate ? ::DialogBoxIndirectParamW(instance, m_pTemplate, owner, &DialogProc, self)
-                    : ::DialogBoxParamW(instance, MAKEINTRESOURCEW(m_nTemplateId), owner,
-                                        &DialogProc, self);
+    const INT_PTR result = ::DialogBoxParamW(GetAppInstance(), MAKEINTRESOURCEW(m_nTemplateId),
+                                             owner, &DialogProc, reinterpret_cast<LPARAM>(this));
     t_initDialog = outer;
     return result;
 }
@@ -138,17 +130,8 @@ BOOL CDialog::UpdateData(BOOL saveAndValidate) {
     if (!m_hWnd)
         return FALSE;
     CDataExchange dx(this, saveAndValidate);
-    try {
-        DoDataExchange(&dx);
-    } catch (const CUserException&) {
-        return FALSE;
-    }
-    return TRUE;
-}
-
-void CDialog::EndDialog(int result) noexcept {
-    if (m_hWnd)
-        ::EndDialog(m_hWnd, result);
+    DoDataExchange(&dx);
+    return !dx.m_bFailed;
 }
 
 BOOL CDialog::OnInitDialog() {
@@ -157,11 +140,10 @@ BOOL CDialog::OnInitDialog() {
 }
 
 void CDialog::OnOK() {
-    if (!UpdateData(TRUE))
-        return;
-    EndDialog(IDOK);
+    if (UpdateData(TRUE))
+        ::EndDialog(m_hWnd, IDOK);
 }
 
 void CDialog::OnCancel() {
-    EndDialog(IDCANCEL);
+    ::EndDialog(m_hWnd, IDCANCEL);
 }

@@ -49,9 +49,6 @@ template <typename T, typename Deleter> class UniqueHandle {
         return h;
     }
 
-    Deleter& get_deleter() noexcept { return m_deleter; }
-    const Deleter& get_deleter() const noexcept { return m_deleter; }
-
   private:
     T m_handle = T();
     Deleter m_deleter{};
@@ -77,10 +74,7 @@ struct CloseHandleDeleter {
     void operator()(HANDLE h) const noexcept { ::CloseHandle(h); }
 };
 
-using UniqueGdiObject = UniqueHandle<HGDIOBJ, GdiObjectDeleter>;
 using UniqueBitmap = UniqueHandle<HBITMAP, GdiObjectDeleter>;
-using UniqueBrush = UniqueHandle<HBRUSH, GdiObjectDeleter>;
-using UniquePalette = UniqueHandle<HPALETTE, GdiObjectDeleter>;
 using UniqueMemoryDc = UniqueHandle<HDC, DeleteDcDeleter>; // CreateCompatibleDC, CreateDC
 using UniqueWindowDc = UniqueHandle<HDC, ReleaseDcDeleter>;
 using UniqueRegKey = UniqueHandle<HKEY, RegKeyDeleter>;
@@ -110,7 +104,6 @@ class SelectObjectGuard {
     SelectObjectGuard& operator=(const SelectObjectGuard&) = delete;
 
     bool ok() const noexcept { return m_previous != nullptr; }
-    HGDIOBJ previous() const noexcept { return m_previous; }
     // Puts the previous object back now (for APIs that need the object deselected).
     void restore() noexcept {
         if (m_previous) {

@@ -2,9 +2,6 @@
 
 #include "framework/win_app.h"
 
-#include <memory>
-#include <unordered_map>
-
 namespace {
 
 // The message being handled on this thread, for Default().
@@ -20,20 +17,6 @@ thread_local CurrentMessage t_current;
 // window's first message (WM_GETMINMAXINFO comes before WM_NCCREATE).
 thread_local CWnd* t_creating = nullptr;
 
-// Temporary wrappers own nothing: they forget their window before deletion.
-struct TempWndDeleter {
-    void operator()(CWnd* wnd) const noexcept {
-        wnd->m_hWnd = nullptr;
-        delete wnd;
-    }
-};
-using TempMap = std::unordered_map<HWND, std::unique_ptr<CWnd, TempWndDeleter>>;
-
-TempMap& Temps() {
-    static thread_local TempMap temps;
-    return temps;
-}
-
 CWnd* BoundObject(HWND hwnd) noexcept {
     return reinterpret_cast<CWnd*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
 }
@@ -42,13 +25,8 @@ CWnd* BoundObject(HWND hwnd) noexcept {
 
 CWnd::~CWnd() {
     // A window that outlives its object would call into freed memory: unbind first.
-    if (m_hWnd && ::IsWindow(m_hWnd) && BoundObject(m_hWnd) == this) {
-        HWND hwnd = UnsubclassWindow();
-        ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
-        if (CWinApp* app = GetCurrentApp(); app && app->m_pMainWnd == this) {
-            app->m_pMainWnd = nullptr;
-            ::PostQuitMessage(0);
-        }
+    if (HWND hwnd = m_hWnd; hwnd && FromHandleBound(hwnd) == this) {
+        Unbind();
         ::DestroyWindow(hwnd);
     }
     m_hWnd = nullptr;
@@ -75,39 +53,39 @@ BOOL CWnd::RegisterClass(LPCWSTR className, UINT classStyle, HCURSOR cursor, HBR
     return ::RegisterClassExW(&wc) != 0;
 }
 
-void CWnd::SetCreatingWindow(CWnd* wnd) noexcept {
-    t_creating = wnd;
-}
-
 void CWnd::Bind(HWND hwnd) noexcept {
     m_hWnd = hwnd;
     ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
 }
 
+void CWnd::Unbind() noexcept {
+    if (m_hWnd) {
+        if (m_pfnOldProc)
+            ::SetWindowLongPtrW(m_hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(m_pfnOldProc));
+        ::SetWindowLongPtrW(m_hWnd, GWLP_USERDATA, 0);
+    }
+    m_pfnOldProc = nullptr;
+    m_hWnd = nullptr;
+    if (CWinApp* app = GetCurrentApp(); app && app->m_pMainWnd == this) {
+        app->m_pMainWnd = nullptr;
+        if (QuitsWhenMainWindowDestroyed())
+            ::PostQuitMessage(0);
+    }
+}
+
 BOOL CWnd::CreateEx(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD style, int x, int y,
-                    int width, int height, HWND parent, HMENU idOrMenu, LPVOID param) noexcept {
+                    int width, int height, HWND parent, HMENU idOrMenu) noexcept {
     if (m_hWnd)
         return FALSE;
     CWnd* const outer = t_creating;
     t_creating = this;
     HWND hwnd = ::CreateWindowExW(exStyle, className, windowName, style, x, y, width, height,
-                                  parent, idOrMenu, GetAppInstance(), param);
+                                  parent, idOrMenu, GetAppInstance(), nullptr);
     const bool unbound = t_creating == this;
     t_creating = outer;
     if (hwnd && unbound)
         SubclassWindow(hwnd); // a class whose procedure is not ours
     return hwnd != nullptr;
-}
-
-BOOL CWnd::CreateEx(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD style,
-                    const RECT& rect, CWnd* parent, UINT id, LPVOID param) noexcept {
-    return CreateEx(exStyle, className, windowName, style, rect.left, rect.top,
-                    rect.right - rect.left, rect.bottom - rect.top, HwndOf(parent),
-                    reinterpret_cast<HMENU>(static_cast<UINT_PTR>(id)), param);
-}
-
-BOOL CWnd::DestroyWindow() noexcept {
-    return m_hWnd ? ::DestroyWindow(m_hWnd) : FALSE;
 }
 
 BOOL CWnd::SubclassWindow(HWND hwnd) noexcept {
@@ -126,41 +104,12 @@ BOOL CWnd::SubclassWindow(HWND hwnd) noexcept {
     return TRUE;
 }
 
-HWND CWnd::UnsubclassWindow() noexcept {
-    HWND hwnd = m_hWnd;
-    if (hwnd && m_pfnOldProc) {
-        ::SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(m_pfnOldProc));
-        ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
-        m_pfnOldProc = nullptr;
-        m_hWnd = nullptr;
-    }
-    return hwnd;
-}
-
 CWnd* CWnd::FromHandleBound(HWND hwnd) noexcept {
-    if (!hwnd)
-        return nullptr;
     // Only our procedure gives GWLP_USERDATA this meaning.
-    if (reinterpret_cast<WNDPROC>(::GetWindowLongPtrW(hwnd, GWLP_WNDPROC)) != &CWnd::WndProc)
+    if (!hwnd ||
+        reinterpret_cast<WNDPROC>(::GetWindowLongPtrW(hwnd, GWLP_WNDPROC)) != &CWnd::WndProc)
         return nullptr;
     return BoundObject(hwnd);
-}
-
-CWnd* CWnd::FromHandle(HWND hwnd) {
-    if (!hwnd)
-        return nullptr;
-    if (CWnd* wnd = FromHandleBound(hwnd))
-        return wnd;
-    auto& slot = Temps()[hwnd];
-    if (!slot) {
-        slot.reset(new CWnd);
-        slot->m_hWnd = hwnd;
-    }
-    return slot.get();
-}
-
-void CWnd::DeleteTemporaryWrappers() noexcept {
-    Temps().clear();
 }
 
 LRESULT CALLBACK CWnd::WndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
@@ -183,28 +132,14 @@ LRESULT CALLBACK CWnd::WndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lP
         result = message == WM_CREATE ? -1 : 0;
     }
     t_current = saved;
-    if (message == WM_NCDESTROY)
-        wnd->AfterNcDestroy();
+    if (message == WM_NCDESTROY) {
+        wnd->Unbind();
+        try {
+            wnd->PostNcDestroy(); // may delete the object
+        } catch (...) {
+        }
+    }
     return result;
-}
-
-void CWnd::AfterNcDestroy() noexcept {
-    if (m_hWnd) {
-        if (m_pfnOldProc)
-            ::SetWindowLongPtrW(m_hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(m_pfnOldProc));
-        ::SetWindowLongPtrW(m_hWnd, GWLP_USERDATA, 0);
-    }
-    m_pfnOldProc = nullptr;
-    m_hWnd = nullptr;
-    if (CWinApp* app = GetCurrentApp(); app && app->m_pMainWnd == this) {
-        app->m_pMainWnd = nullptr;
-        if (QuitsWhenMainWindowDestroyed())
-            ::PostQuitMessage(0);
-    }
-    try {
-        PostNcDestroy(); // may delete this
-    } catch (...) {
-    }
 }
 
 LRESULT CWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -232,35 +167,13 @@ LRESULT CWnd::SendMessage(UINT message, WPARAM wParam, LPARAM lParam) const noex
 }
 
 void CWnd::GetClientRect(LPRECT rect) const noexcept {
-    if (!rect)
-        return;
-    if (!m_hWnd || !::GetClientRect(m_hWnd, rect))
-        *rect = RECT{};
-}
-
-void CWnd::GetWindowRect(LPRECT rect) const noexcept {
-    if (!rect)
-        return;
-    if (!m_hWnd || !::GetWindowRect(m_hWnd, rect))
+    if (rect && (!m_hWnd || !::GetClientRect(m_hWnd, rect)))
         *rect = RECT{};
 }
 
 void CWnd::SetWindowText(LPCWSTR text) noexcept {
     if (m_hWnd)
         ::SetWindowTextW(m_hWnd, text ? text : L"");
-}
-
-std::wstring CWnd::GetWindowText() const {
-    if (!m_hWnd)
-        return {};
-    std::wstring text(static_cast<size_t>(::GetWindowTextLengthW(m_hWnd)) + 1, L'\0');
-    const int n = ::GetWindowTextW(m_hWnd, text.data(), static_cast<int>(text.size()));
-    text.resize(n > 0 ? static_cast<size_t>(n) : 0);
-    return text;
-}
-
-CWnd* CWnd::GetDlgItem(int id) const {
-    return FromHandle(GetDlgItemHwnd(id));
 }
 
 HWND CWnd::GetDlgItemHwnd(int id) const noexcept {
@@ -271,23 +184,6 @@ HMENU CWnd::GetSystemMenu(BOOL revert) const noexcept {
     return m_hWnd ? ::GetSystemMenu(m_hWnd, revert) : nullptr;
 }
 
-BOOL CWnd::ShowWindow(int cmdShow) noexcept {
-    return m_hWnd ? ::ShowWindow(m_hWnd, cmdShow) : FALSE;
-}
-
-BOOL CWnd::UpdateWindow() noexcept {
-    return m_hWnd ? ::UpdateWindow(m_hWnd) : FALSE;
-}
-
-void CWnd::Invalidate(BOOL erase) noexcept {
-    if (m_hWnd)
-        ::InvalidateRect(m_hWnd, nullptr, erase);
-}
-
-BOOL CWnd::IsWindowVisible() const noexcept {
-    return m_hWnd ? ::IsWindowVisible(m_hWnd) : FALSE;
-}
-
 BOOL CWnd::IsIconic() const noexcept {
     return m_hWnd ? ::IsIconic(m_hWnd) : FALSE;
 }
@@ -296,35 +192,21 @@ UINT_PTR CWnd::SetTimer(UINT_PTR id, UINT elapse) noexcept {
     return m_hWnd ? ::SetTimer(m_hWnd, id, elapse, nullptr) : 0;
 }
 
-BOOL CWnd::KillTimer(UINT_PTR id) noexcept {
-    return m_hWnd ? ::KillTimer(m_hWnd, id) : FALSE;
-}
-
-void CWnd::CenterWindow(CWnd* alternateOwner) noexcept {
+void CWnd::CenterWindow() noexcept {
     if (!m_hWnd)
         return;
-    const LONG style = ::GetWindowLongW(m_hWnd, GWL_STYLE);
-    RECT area{};   // where to centre, in the coordinates of the window's position
-    RECT bounds{}; // where the window must stay
-    if (style & WS_CHILD) {
-        HWND parent = ::GetParent(m_hWnd);
-        ::GetClientRect(parent, &area);
-        bounds = area;
-    } else {
-        HWND center = alternateOwner ? alternateOwner->m_hWnd : ::GetWindow(m_hWnd, GW_OWNER);
-        HWND monitorOf = m_hWnd;
-        if (CWinApp* app = GetCurrentApp(); app && app->m_pMainWnd && app->m_pMainWnd->m_hWnd)
-            monitorOf = app->m_pMainWnd->m_hWnd;
-        MONITORINFO mi{};
-        mi.cbSize = sizeof(mi);
-        ::GetMonitorInfoW(
-            ::MonitorFromWindow(center ? center : monitorOf, MONITOR_DEFAULTTONEAREST), &mi);
-        bounds = mi.rcWork;
-        if (center && ::IsWindowVisible(center) && !::IsIconic(center))
-            ::GetWindowRect(center, &area);
-        else
-            area = mi.rcWork;
-    }
+    HWND owner = ::GetWindow(m_hWnd, GW_OWNER);
+    HWND monitorOf = m_hWnd;
+    if (CWinApp* app = GetCurrentApp(); app && app->m_pMainWnd && app->m_pMainWnd->m_hWnd)
+        monitorOf = app->m_pMainWnd->m_hWnd;
+    MONITORINFO mi{};
+    mi.cbSize = sizeof(mi);
+    ::GetMonitorInfoW(::MonitorFromWindow(owner ? owner : monitorOf, MONITOR_DEFAULTTONEAREST),
+                      &mi);
+    const RECT& bounds = mi.rcWork; // where the window must stay
+    RECT area = bounds;             // where to centre
+    if (owner && ::IsWindowVisible(owner) && !::IsIconic(owner))
+        ::GetWindowRect(owner, &area);
     RECT self{};
     ::GetWindowRect(m_hWnd, &self);
     const int w = self.right - self.left;

@@ -1,6 +1,5 @@
 #include "ripple/dib_surface.h"
 
-#include "framework/exception.h"
 #include "framework/unique_handle.h"
 
 #include <olectl.h>
@@ -44,53 +43,45 @@ BOOL CDibSurface::CreateFromInfo(const BITMAPINFO* info, const void* bits) noexc
     Reset();
     if (!info || !bits)
         return FALSE;
-    HDC screen = nullptr;
-    try {
-        const BITMAPINFOHEADER& header = info->bmiHeader;
-        m_nColors = ColorTableSize(header.biBitCount);
-        m_bmi.bmiHeader = header;
-        m_bmi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-        // A packed DIB carries biClrUsed entries when that is set, right after its
-        // header (which may be a larger version); read no further than that.
-        const size_t tableOffset =
-            header.biSize == sizeof(BITMAPV4HEADER) || header.biSize == sizeof(BITMAPV5HEADER)
-                ? header.biSize
-                : sizeof(BITMAPINFOHEADER);
-        const size_t present = header.biClrUsed > 0 && header.biClrUsed < DWORD(m_nColors)
-                                   ? size_t(header.biClrUsed)
-                                   : size_t(m_nColors);
-        std::memcpy(m_bmi.bmiColors, reinterpret_cast<const BYTE*>(info) + tableOffset,
-                    sizeof(RGBQUAD) * present);
+    const BITMAPINFOHEADER& header = info->bmiHeader;
+    m_nColors = ColorTableSize(header.biBitCount);
+    m_bmi.bmiHeader = header;
+    m_bmi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    // A packed DIB carries biClrUsed entries when that is set, right after its header
+    // (which may be a larger version); read no further than that.
+    const size_t tableOffset =
+        header.biSize == sizeof(BITMAPV4HEADER) || header.biSize == sizeof(BITMAPV5HEADER)
+            ? header.biSize
+            : sizeof(BITMAPINFOHEADER);
+    const size_t present = header.biClrUsed > 0 && header.biClrUsed < DWORD(m_nColors)
+                               ? size_t(header.biClrUsed)
+                               : size_t(m_nColors);
+    std::memcpy(m_bmi.bmiColors, reinterpret_cast<const BYTE*>(info) + tableOffset,
+                sizeof(RGBQUAD) * present);
 
-        screen = ::GetDC(nullptr);
-        if (!screen)
-            ThrowResourceException();
-        m_hBitmap = ::CreateDIBSection(screen, reinterpret_cast<const BITMAPINFO*>(&m_bmi),
+    if (rillo::UniqueWindowDc screen = rillo::GetUniqueDc(nullptr))
+        m_hBitmap = ::CreateDIBSection(screen.get(), reinterpret_cast<const BITMAPINFO*>(&m_bmi),
                                        m_nColorUse, &m_pBits, nullptr, 0);
-        ::ReleaseDC(nullptr, screen);
-        screen = nullptr;
-        if (!m_hBitmap || !m_pBits)
-            ThrowResourceException();
-
-        // Never copy more than the section holds, whatever biSizeImage claims.
-        const std::int64_t capacity = std::int64_t(RowStride(header.biWidth, header.biBitCount)) *
-                                      std::llabs(std::int64_t(header.biHeight));
-        std::int64_t count = header.biSizeImage ? std::int64_t(header.biSizeImage) : capacity;
-        if (count > capacity)
-            count = capacity;
-        ::GdiFlush();
-        if (count > 0)
-            std::memcpy(m_pBits, bits, size_t(count));
-
-        if (!BuildPalette())
-            ThrowResourceException();
-        return TRUE;
-    } catch (const CException&) {
-        if (screen)
-            ::ReleaseDC(nullptr, screen);
+    if (!m_hBitmap || !m_pBits) {
         Reset();
         return FALSE;
     }
+
+    // Never copy more than the section holds, whatever biSizeImage claims.
+    const std::int64_t capacity = std::int64_t(RowStride(header.biWidth, header.biBitCount)) *
+                                  std::llabs(std::int64_t(header.biHeight));
+    std::int64_t count = header.biSizeImage ? std::int64_t(header.biSizeImage) : capacity;
+    if (count > capacity)
+        count = capacity;
+    ::GdiFlush();
+    if (count > 0)
+        std::memcpy(m_pBits, bits, size_t(count));
+
+    if (!BuildPalette()) {
+        Reset();
+        return FALSE;
+    }
+    return TRUE;
 }
 
 BOOL CDibSurface::CreateFromBitmap(IPicture* picture, int width, int height) noexcept {
@@ -177,7 +168,7 @@ int CDibSurface::Draw(CDC* dc, int x, int y, BOOL forceBackground) noexcept {
     HPALETTE previous = nullptr;
     bool selected = false;
     if (m_palette.GetSafeHandle() && (dc->GetDeviceCaps(RASTERCAPS) & RC_PALETTE)) {
-        previous = dc->SelectPalette(&m_palette, forceBackground);
+        previous = dc->SelectPalette(m_palette.GetSafeHandle(), forceBackground);
         selected = true;
         dc->RealizePalette();
     }
@@ -206,7 +197,7 @@ int CDibSurface::DrawBand(CDC* dc, int x, int y, const RECT& band, BOOL forceBac
     HPALETTE previous = nullptr;
     bool selected = false;
     if (m_palette.GetSafeHandle() && (dc->GetDeviceCaps(RASTERCAPS) & RC_PALETTE)) {
-        previous = dc->SelectPalette(&m_palette, forceBackground);
+        previous = dc->SelectPalette(m_palette.GetSafeHandle(), forceBackground);
         selected = true;
         dc->RealizePalette();
     }

@@ -4,7 +4,7 @@
 #pragma once
 
 #include "framework/dc.h"
-#include "framework/gdi_object.h"
+#include "framework/palette.h"
 #include "framework/object.h"
 #include "ripple/pixel_format.h"
 

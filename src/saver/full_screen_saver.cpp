@@ -68,7 +68,7 @@ void CFullScreenSaver::CloseSoon() {
 
 bool CFullScreenSaver::IsSaverWindow(HWND hwnd) const {
     return hwnd && std::any_of(m_windows.begin(), m_windows.end(),
-                               [hwnd](const CSaverWnd* w) { return w->GetSafeHwnd() == hwnd; });
+                               [hwnd](const CSaverWnd* w) { return w->m_hWnd == hwnd; });
 }
 
 void CFullScreenSaver::OnWindowDestroyed(CSaverWnd* wnd) {

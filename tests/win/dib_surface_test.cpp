@@ -72,10 +72,15 @@ std::vector<Pixel> ReadBackWithGetPixel(IPicture* picture, int w, int h) {
     return out;
 }
 
+int EntryCount(const CPalette& palette) {
+    WORD count = 0;
+    return ::GetObjectW(palette.GetSafeHandle(), sizeof(count), &count) ? count : 0;
+}
+
 std::vector<PALETTEENTRY> Entries(const CPalette& palette) {
-    std::vector<PALETTEENTRY> e(size_t(palette.GetEntryCount()));
+    std::vector<PALETTEENTRY> e(size_t(EntryCount(palette)));
     if (!e.empty())
-        palette.GetPaletteEntries(0, UINT(e.size()), e.data());
+        ::GetPaletteEntries(palette.GetSafeHandle(), 0, UINT(e.size()), e.data());
     return e;
 }
 
@@ -99,21 +104,20 @@ TEST(DibSurface, RedOverBluePictureIsStoredTopLineFirst) {
         EXPECT_EQ(bits[i], 0x00FF0000u) << i;
     for (int i = 4; i < 8; ++i)
         EXPECT_EQ(bits[i], 0x000000FFu) << i;
-    EXPECT_EQ(surface.GetPalette().GetEntryCount(), 256);
+    EXPECT_EQ(EntryCount(surface.GetPalette()), 256);
 
     // Drawn, memory row 0 is the bottom line: red below blue.
     rillo::UniqueBitmap target = MakeBitmap(4, 2, std::vector<Pixel>(8, 0x123456));
     rillo::UniqueMemoryDc memory(::CreateCompatibleDC(nullptr));
     rillo::SelectObjectGuard select(memory.get(), target.get());
-    CDC dc;
-    dc.Attach(memory.get());
+    CDC dc; // wraps the memory DC without owning it
+    dc.m_hDC = memory.get();
     ASSERT_FALSE(::GetDeviceCaps(memory.get(), RASTERCAPS) & RC_PALETTE);
     EXPECT_EQ(surface.Draw(&dc, 0, 0, FALSE), 2);
     // A true-colour DC gets no palette.
     EXPECT_EQ(::GetCurrentObject(memory.get(), OBJ_PAL), ::GetStockObject(DEFAULT_PALETTE));
     EXPECT_EQ(::GetPixel(memory.get(), 1, 0), RGB(0, 0, 255));
     EXPECT_EQ(::GetPixel(memory.get(), 1, 1), RGB(255, 0, 0));
-    dc.Detach();
 
     // Recreating releases the old section and starts again.
     ASSERT_TRUE(surface.CreateFromBitmap(picture.p, 2, 1));
@@ -169,13 +173,12 @@ TEST(DibSurface, BadArgumentsLeaveTheSurfaceEmpty) {
 
     // Nothing to draw: 0 lines, nothing touched.
     rillo::UniqueMemoryDc memory(::CreateCompatibleDC(nullptr));
-    CDC dc;
-    dc.Attach(memory.get());
+    CDC dc; // wraps the memory DC without owning it
+    dc.m_hDC = memory.get();
     EXPECT_EQ(surface.Draw(&dc, 0, 0, TRUE), 0);
     CDibSurface fresh;
     EXPECT_EQ(fresh.Draw(&dc, 0, 0, FALSE), 0);
     EXPECT_EQ(fresh.GetWidth(), 0);
-    dc.Detach();
 }
 
 TEST(DibSurface, CopyNeverExceedsTheSection) {
@@ -278,7 +281,8 @@ TEST(DibSurface, BandOverLastFrameEqualsFullDraw) {
                                     th, nullptr, nullptr, nullptr, nullptr);
     ASSERT_NE(window, nullptr);
     ::UpdateWindow(window); // its own paint is done before anything is drawn over it
-    rillo::UniqueBrush grey(::CreateSolidBrush(RGB(0x80, 0x80, 0x80)));
+    const rillo::UniqueHandle<HBRUSH, rillo::GdiObjectDeleter> grey(
+        ::CreateSolidBrush(RGB(0x80, 0x80, 0x80)));
     const RECT all{0, 0, tw, th};
     std::uint32_t seed = 1;
     const auto next = [&seed] { return (seed = seed * 1664525u + 1013904223u) >> 8; };
@@ -306,9 +310,9 @@ TEST(DibSurface, BandOverLastFrameEqualsFullDraw) {
             rillo::SelectObjectGuard selectTarget(memory.get(), target.get());
             rillo::SelectObjectGuard selectExpected(reference.get(), expected.get());
             HDC screen = ::GetDC(window);
-            CDC dc, full;
-            dc.Attach(bScreen ? screen : memory.get());
-            full.Attach(reference.get());
+            CDC dc, full; // wrap the DCs without owning them
+            dc.m_hDC = bScreen ? screen : memory.get();
+            full.m_hDC = reference.get();
             ::FillRect(dc.m_hDC, &all, grey.get());
             surface.Draw(&dc, x, y, FALSE);
             for (const RECT& band : bands) {
@@ -336,8 +340,6 @@ TEST(DibSurface, BandOverLastFrameEqualsFullDraw) {
                           rillo::test::DcRows(reference.get(), tw, th))
                     << what;
             }
-            dc.Detach();
-            full.Detach();
             ::ReleaseDC(window, screen);
         }
     }

@@ -1,3 +1,4 @@
+#include "framework/unique_handle.h"
 #include "framework/win_app.h"
 #include "win_test_util.h"
 
@@ -53,7 +54,7 @@ long RunApp(const std::wstring& args) {
 TEST(FrameworkApp, EntryPointRunsInitInstanceAndTheLoop) {
     EXPECT_EQ(RunApp(L"false"), 0);    // FALSE: no loop, exit code 0
     EXPECT_EQ(RunApp(L"quit7"), 7);    // the loop returns the WM_QUIT code
-    EXPECT_EQ(RunApp(L"close"), 0);    // main window destroyed: pointer cleared, quit 0
+    EXPECT_EQ(RunApp(L"close"), 0);    // main window destroyed: the loop ends with quit 0
     EXPECT_EQ(RunApp(L"nowindow"), 0); // TRUE without a main window does not hang
     EXPECT_EQ(RunApp(L"dialog"), 0);   // modal main dialog: pointer cleared, no WM_QUIT left
     EXPECT_EQ(RunApp(L"args \"two words\" x\\\"y"), 0);
@@ -61,23 +62,19 @@ TEST(FrameworkApp, EntryPointRunsInitInstanceAndTheLoop) {
 
 TEST(FrameworkApp, ProfileReadCreatesTheSectionKey) {
     const wchar_t* const kCompany = L"Software\\Rillo Profile Test Inc.";
+    const wchar_t* const kSection = L"Software\\Rillo Profile Test Inc.\\profapp\\Config";
     ::RegDeleteTreeW(HKEY_CURRENT_USER, kCompany);
-    CWinApp app(L"profapp");
+    CWinApp app;
+    app.m_strAppName = L"profapp";
     // No registry key yet: the default, and nothing is created.
     EXPECT_EQ(app.GetProfileInt(L"Config", L"Speed", 1), 1u);
-    app.SetRegistryKey(L"Rillo Profile Test Inc.");
-    EXPECT_STREQ(app.m_pszRegistryKey, L"Rillo Profile Test Inc.");
-
-    EXPECT_EQ(app.GetProfileInt(L"Config", L"Speed", 1), 1u);
     HKEY key = nullptr;
-    ASSERT_EQ(::RegOpenKeyExW(HKEY_CURRENT_USER,
-                              L"Software\\Rillo Profile Test Inc.\\profapp\\Config", 0, KEY_READ,
-                              &key),
-              ERROR_SUCCESS);
-    ::RegCloseKey(key);
+    EXPECT_NE(::RegOpenKeyExW(HKEY_CURRENT_USER, kCompany, 0, KEY_READ, &key), ERROR_SUCCESS);
 
-    rillo::UniqueRegKey section = app.GetSectionKey(L"Config");
-    ASSERT_TRUE(section);
+    app.SetRegistryKey(L"Rillo Profile Test Inc.");
+    EXPECT_EQ(app.GetProfileInt(L"Config", L"Speed", 1), 1u);
+    ASSERT_EQ(::RegOpenKeyExW(HKEY_CURRENT_USER, kSection, 0, KEY_SET_VALUE, &key), ERROR_SUCCESS);
+    rillo::UniqueRegKey section(key);
     const DWORD speed = 9;
     ::RegSetValueExW(section.get(), L"Speed", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&speed),
                      sizeof(speed));

@@ -8,53 +8,10 @@
 
 namespace {
 
+// The dialog of framework_dialog.rc and its two edit controls.
+constexpr UINT kDialog = 900;
 constexpr int kIdText = 101;
 constexpr int kIdNumber = 102;
-
-// A dialog template in memory with two edit controls.
-class DialogTemplate {
-  public:
-    DialogTemplate() {
-        Dword(WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_SETFONT);
-        Dword(0);
-        m_words.push_back(2); // controls
-        for (int v : {0, 0, 160, 60})
-            m_words.push_back(WORD(v));
-        m_words.push_back(0); // no menu
-        m_words.push_back(0); // standard class
-        Text(L"Exchange");
-        m_words.push_back(8);
-        Text(L"MS Shell Dlg");
-        Edit(kIdText, 10);
-        Edit(kIdNumber, 30);
-    }
-    const DLGTEMPLATE* get() const { return reinterpret_cast<const DLGTEMPLATE*>(m_words.data()); }
-
-  private:
-    void Dword(DWORD v) {
-        m_words.push_back(LOWORD(v));
-        m_words.push_back(HIWORD(v));
-    }
-    void Text(const wchar_t* s) {
-        for (; *s; ++s)
-            m_words.push_back(WORD(*s));
-        m_words.push_back(0);
-    }
-    void Edit(int id, short y) {
-        if (m_words.size() % 2)
-            m_words.push_back(0); // DWORD alignment
-        Dword(WS_CHILD | WS_VISIBLE | WS_BORDER | WS_TABSTOP | ES_AUTOHSCROLL);
-        Dword(0);
-        for (int v : {10, int(y), 100, 14})
-            m_words.push_back(WORD(v));
-        m_words.push_back(WORD(id));
-        m_words.push_back(0xFFFF);
-        m_words.push_back(0x0081); // EDIT
-        m_words.push_back(0);      // no text
-        m_words.push_back(0);      // no creation data
-    }
-    std::vector<WORD> m_words;
-};
 
 // Closes the message boxes that the exchange shows, noting their texts.
 std::vector<std::wstring> g_messages;
@@ -86,7 +43,7 @@ LRESULT CALLBACK CloseMessageBox(int code, WPARAM wParam, LPARAM lParam) {
 
 class CExchangeDlg : public CDialog {
   public:
-    explicit CExchangeDlg(const DLGTEMPLATE* t) : CDialog(t) {}
+    CExchangeDlg() : CDialog(kDialog) {}
 
     std::wstring m_strText = L"hello";
     int m_nNumber = 5;
@@ -107,11 +64,11 @@ class CExchangeDlg : public CDialog {
     }
 
     BOOL OnInitDialog() override {
-        m_counter.SubclassWindow(GetDlgItemHwnd(kIdNumber));
+        m_counter.Watch(GetDlgItemHwnd(kIdNumber));
         m_numberHwnd = GetDlgItemHwnd(kIdNumber);
         CDialog::OnInitDialog();
-        m_textAfterInit = GetDlgItem(kIdText)->GetWindowText();
-        m_numberAfterInit = GetDlgItem(kIdNumber)->GetWindowText();
+        m_textAfterInit = Text(kIdText);
+        m_numberAfterInit = Text(kIdNumber);
         m_setTextCount[0] = m_counter.m_count;
         UpdateData(FALSE); // same values: the control is not written again
         m_setTextCount[1] = m_counter.m_count;
@@ -128,9 +85,15 @@ class CExchangeDlg : public CDialog {
     }
 
   private:
+    std::wstring Text(int id) const {
+        wchar_t text[64] = {};
+        ::GetDlgItemTextW(m_hWnd, id, text, 64);
+        return text;
+    }
+
     void RunScript() {
         if (m_endWith == IDCANCEL) {
-            GetDlgItem(kIdNumber)->SetWindowText(L"123");
+            ::SetDlgItemTextW(m_hWnd, kIdNumber, L"123");
             SendMessage(WM_CLOSE); // the dialog manager turns this into IDCANCEL
             return;
         }
@@ -141,23 +104,24 @@ class CExchangeDlg : public CDialog {
         g_dialog = m_hWnd;
         HHOOK hook = ::SetWindowsHookExW(WH_CBT, CloseMessageBox, nullptr, ::GetCurrentThreadId());
         for (const wchar_t* bad : {L"12abc", L"", L"99999999999"}) {
-            GetDlgItem(kIdNumber)->SetWindowText(bad);
+            ::SetDlgItemTextW(m_hWnd, kIdNumber, bad);
             m_badResults.push_back(UpdateData(TRUE));
         }
-        GetDlgItem(kIdNumber)->SetWindowText(L"1 2");
+        ::SetDlgItemTextW(m_hWnd, kIdNumber, L"1 2");
         SendMessage(WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED));
         ::UnhookWindowsHookEx(hook);
         m_stillOpenAfterBadInput = ::IsWindow(m_hWnd) != FALSE;
         m_focusAfterBadInput = ::GetFocus();
 
-        GetDlgItem(kIdText)->SetWindowText(L"world");
-        GetDlgItem(kIdNumber)->SetWindowText(L"  -17 ");
+        ::SetDlgItemTextW(m_hWnd, kIdText, L"world");
+        ::SetDlgItemTextW(m_hWnd, kIdNumber, L"  -17 ");
         SendMessage(WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED));
     }
 
     class CCounter : public CWnd {
       public:
         int m_count = 0;
+        void Watch(HWND control) { SubclassWindow(control); }
 
       protected:
         LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override {
@@ -172,8 +136,7 @@ class CExchangeDlg : public CDialog {
 } // namespace
 
 TEST(FrameworkDialog, ExchangeBothWaysAndRejectBadIntegers) {
-    DialogTemplate t;
-    CExchangeDlg dlg(t.get());
+    CExchangeDlg dlg;
     g_messages.clear();
     EXPECT_EQ(dlg.DoModal(), IDOK);
     EXPECT_EQ(dlg.m_hWnd, nullptr);
@@ -196,8 +159,7 @@ TEST(FrameworkDialog, ExchangeBothWaysAndRejectBadIntegers) {
 }
 
 TEST(FrameworkDialog, CloseEndsWithCancelWithoutExchange) {
-    DialogTemplate t;
-    CExchangeDlg dlg(t.get());
+    CExchangeDlg dlg;
     dlg.m_endWith = IDCANCEL;
     EXPECT_EQ(dlg.DoModal(), IDCANCEL);
     EXPECT_EQ(dlg.m_nNumber, 5);

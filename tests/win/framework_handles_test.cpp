@@ -1,5 +1,6 @@
+#include "framework/dc.h"
+#include "framework/palette.h"
 #include "framework/unique_handle.h"
-#include "framework/gdi_object.h"
 
 #include <gtest/gtest.h>
 
@@ -13,6 +14,14 @@ struct RecordingDeleter {
     void operator()(int h) const noexcept { g_freed.push_back(h); }
 };
 using UniqueInt = rillo::UniqueHandle<int, RecordingDeleter>;
+
+// A deleter with state of its own (as ReleaseDC needs the window): it must travel with
+// the handle.
+struct TaggedDeleter {
+    int tag = 0;
+    void operator()(int h) const noexcept { g_freed.push_back(tag * 100 + h); }
+};
+using UniqueTagged = rillo::UniqueHandle<int, TaggedDeleter>;
 
 bool IsGdiObject(HGDIOBJ h) {
     return ::GetObjectType(h) != 0;
@@ -48,20 +57,25 @@ TEST(FrameworkHandles, OwnerFreesExactlyOnce) {
         b = UniqueInt(4); // frees 3
     }
     EXPECT_EQ(g_freed, (std::vector<int>{1, 3, 4}));
+
+    g_freed.clear();
+    {
+        UniqueTagged a(7, TaggedDeleter{3});
+        UniqueTagged b(std::move(a));
+        UniqueTagged c;
+        c = std::move(b);
+    }
+    EXPECT_EQ(g_freed, std::vector<int>{307});
 }
 
 TEST(FrameworkHandles, GdiOwnersDeleteTheirObjects) {
-    HBRUSH brush = ::CreateSolidBrush(RGB(1, 2, 3));
     HBITMAP bitmap = ::CreateBitmap(4, 4, 1, 32, nullptr);
-    ASSERT_TRUE(IsGdiObject(brush));
     ASSERT_TRUE(IsGdiObject(bitmap));
     {
-        rillo::UniqueBrush ownedBrush(brush);
         rillo::UniqueBitmap ownedBitmap(bitmap);
         rillo::UniqueBitmap moved = std::move(ownedBitmap);
         EXPECT_EQ(moved.get(), bitmap);
     }
-    EXPECT_FALSE(IsGdiObject(brush));
     EXPECT_FALSE(IsGdiObject(bitmap));
 
     HBITMAP kept = ::CreateBitmap(4, 4, 1, 32, nullptr);
@@ -84,7 +98,6 @@ TEST(FrameworkHandles, DcOwnersAndSelectionGuard) {
         {
             rillo::SelectObjectGuard select(memory.get(), bitmap.get());
             EXPECT_TRUE(select.ok());
-            EXPECT_EQ(select.previous(), original);
             EXPECT_EQ(::GetCurrentObject(memoryDc, OBJ_BITMAP), bitmap.get());
         }
         EXPECT_EQ(::GetCurrentObject(memoryDc, OBJ_BITMAP), original);
@@ -94,12 +107,22 @@ TEST(FrameworkHandles, DcOwnersAndSelectionGuard) {
     }
     EXPECT_EQ(::GetObjectType(memoryDc), 0u);
 
-    // A window DC keeps the window it must go back to, across moves.
     rillo::UniqueWindowDc screen = rillo::GetUniqueDc(nullptr);
     ASSERT_TRUE(screen);
-    rillo::UniqueWindowDc moved = std::move(screen);
-    EXPECT_EQ(moved.get_deleter().hwnd, nullptr);
-    EXPECT_NE(::GetDeviceCaps(moved.get(), HORZRES), 0);
+    EXPECT_NE(::GetDeviceCaps(screen.get(), HORZRES), 0);
+
+    // A CDC deletes the memory DC it made, and only that one.
+    HDC made = nullptr;
+    {
+        CDC memory;
+        ASSERT_TRUE(memory.CreateCompatibleDC(nullptr));
+        made = memory.GetSafeHdc();
+        EXPECT_EQ(::GetObjectType(made), DWORD(OBJ_MEMDC));
+        EXPECT_FALSE(memory.CreateCompatibleDC(nullptr)); // one DC per object
+        CDC view;
+        view.m_hDC = made;
+    }
+    EXPECT_EQ(::GetObjectType(made), 0u);
 }
 
 TEST(FrameworkHandles, FileAndRegistryOwners) {
@@ -117,18 +140,32 @@ TEST(FrameworkHandles, FileAndRegistryOwners) {
     ::RegDeleteKeyW(HKEY_CURRENT_USER, L"Software\\RilloHandleTest");
 }
 
-TEST(FrameworkHandles, GdiObjectWrappers) {
-    CBitmap bitmap;
-    EXPECT_FALSE(bitmap.DeleteObject());
-    ASSERT_TRUE(bitmap.CreateCompatibleBitmap(nullptr, 3, 2));
-    BITMAP bm{};
-    ASSERT_TRUE(bitmap.GetBitmap(&bm));
-    EXPECT_EQ(bm.bmWidth, 3);
-    EXPECT_EQ(bm.bmHeight, 2);
-    HBITMAP handle = bitmap;
-    CBitmap moved(std::move(bitmap));
-    EXPECT_EQ(static_cast<HBITMAP>(moved), handle);
-    EXPECT_EQ(bitmap.GetSafeHandle(), nullptr);
-    EXPECT_TRUE(moved.DeleteObject());
-    EXPECT_FALSE(IsGdiObject(handle));
+TEST(FrameworkHandles, PaletteOwnsItsObject) {
+    struct {
+        WORD version, count;
+        PALETTEENTRY entries[2];
+    } lp{0x300, 2, {{1, 2, 3, 0}, {4, 5, 6, 0}}};
+    const auto* logPalette = reinterpret_cast<const LOGPALETTE*>(&lp);
+    HGDIOBJ first = nullptr;
+    HGDIOBJ second = nullptr;
+    {
+        CPalette palette;
+        EXPECT_EQ(palette.GetSafeHandle(), nullptr);
+        ASSERT_TRUE(palette.CreatePalette(logPalette));
+        first = palette.GetSafeHandle();
+        EXPECT_EQ(::GetObjectType(first), DWORD(OBJ_PAL));
+        ASSERT_TRUE(palette.CreatePalette(logPalette)); // replaces and deletes the first
+        second = palette.GetSafeHandle();
+        EXPECT_FALSE(IsGdiObject(first));
+        palette.DeleteObject();
+        EXPECT_EQ(palette.GetSafeHandle(), nullptr);
+        EXPECT_FALSE(IsGdiObject(second));
+        ASSERT_TRUE(palette.CreatePalette(logPalette));
+        first = palette.GetSafeHandle();
+        EXPECT_FALSE(palette.CreatePalette(nullptr)); // nothing to make: empty
+        EXPECT_FALSE(IsGdiObject(first));
+        ASSERT_TRUE(palette.CreatePalette(logPalette));
+        second = palette.GetSafeHandle();
+    }
+    EXPECT_FALSE(IsGdiObject(second));
 }

@@ -24,16 +24,14 @@ class CLoggingWnd : public CWnd {
     ~CLoggingWnd() override { m_log.deleted = true; }
 
     int m_createResult = 0;
-    bool m_throwOnPaint = false;
-    LPARAM m_createParam = 0;
+
+    using CWnd::SubclassWindow;
 
   protected:
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override {
         m_log.messages.push_back(message);
         switch (message) {
         case WM_CREATE:
-            m_createParam =
-                reinterpret_cast<LPARAM>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
             if (Default() == -1)
                 return -1;
             return m_createResult;
@@ -58,6 +56,12 @@ class CLoggingWnd : public CWnd {
     Log& m_log;
     bool m_autoDelete;
 };
+
+std::wstring TextOf(HWND hwnd) {
+    wchar_t text[64] = {};
+    ::GetWindowTextW(hwnd, text, 64);
+    return text;
+}
 
 bool Contains(const std::vector<UINT>& v, UINT m) {
     for (UINT x : v)
@@ -84,27 +88,23 @@ TEST_F(FrameworkWindow, EveryMessageFromTheFirstReachesTheObject) {
     Log log;
     {
         CLoggingWnd wnd(log, false);
-        ASSERT_TRUE(wnd.CreateEx(0, kClass, L"t", WS_POPUP, 0, 0, 50, 40, nullptr, nullptr,
-                                 reinterpret_cast<LPVOID>(0x1234)));
+        ASSERT_TRUE(wnd.CreateEx(0, kClass, L"t", WS_POPUP, 0, 0, 50, 40, nullptr, nullptr));
         ASSERT_NE(wnd.m_hWnd, nullptr);
-        EXPECT_EQ(CWnd::FromHandleBound(wnd.m_hWnd), &wnd);
-        EXPECT_EQ(CWnd::FromHandle(wnd.m_hWnd), &wnd);
         EXPECT_TRUE(Contains(log.messages, WM_NCCREATE));
         EXPECT_TRUE(Contains(log.messages, WM_CREATE));
-        // The creation parameter still reaches the window.
-        EXPECT_EQ(wnd.m_createParam, 0x1234);
 
         EXPECT_EQ(wnd.SendMessage(WM_USER + 1, 3), 45);
         // A throwing handler answers 0 and the exception stays on our side.
         EXPECT_EQ(wnd.SendMessage(WM_USER + 2), 0);
         wnd.SetWindowText(L"caption");
-        EXPECT_EQ(wnd.GetWindowText(), L"caption");
+        EXPECT_EQ(TextOf(wnd.m_hWnd), L"caption");
+        EXPECT_TRUE(wnd.PostMessage(WM_USER + 1));
         RECT rc{};
         wnd.GetClientRect(&rc);
         EXPECT_EQ(rc.right, 50);
         EXPECT_EQ(rc.bottom, 40);
 
-        EXPECT_TRUE(wnd.DestroyWindow());
+        EXPECT_TRUE(::DestroyWindow(wnd.m_hWnd));
         EXPECT_EQ(wnd.m_hWnd, nullptr);
         EXPECT_TRUE(log.postNcDestroy);
         EXPECT_EQ(log.hwndAtPostNcDestroy, nullptr);
@@ -145,47 +145,47 @@ TEST_F(FrameworkWindow, SystemControlIsSubclassed) {
         CLoggingWnd edit(controlLog, false);
         ASSERT_TRUE(edit.CreateEx(0, L"EDIT", L"abc", WS_CHILD, 0, 0, 50, 20, parent.m_hWnd,
                                   reinterpret_cast<HMENU>(7)));
-        EXPECT_EQ(CWnd::FromHandleBound(edit.m_hWnd), &edit);
         // The edit control still works through Default().
         edit.SetWindowText(L"typed");
-        EXPECT_EQ(edit.GetWindowText(), L"typed");
+        EXPECT_EQ(TextOf(edit.m_hWnd), L"typed");
         EXPECT_TRUE(Contains(controlLog.messages, WM_SETTEXT));
         EXPECT_EQ(parent.GetDlgItemHwnd(7), edit.m_hWnd);
-        EXPECT_EQ(parent.GetDlgItem(7), &edit);
+        // Bound once only.
+        EXPECT_FALSE(edit.SubclassWindow(edit.m_hWnd));
     } // the object's end destroys its window and unbinds first
     EXPECT_EQ(parent.GetDlgItemHwnd(7), nullptr);
-    parent.DestroyWindow();
+    ::DestroyWindow(parent.m_hWnd);
 }
 
-TEST_F(FrameworkWindow, ForeignWindowsGetTemporaryWrappers) {
+TEST_F(FrameworkWindow, AViewOfAForeignWindowOwnsNothing) {
     HWND foreign = ::CreateWindowExW(0, L"STATIC", L"foreign", WS_POPUP, 0, 0, 30, 30, nullptr,
                                      nullptr, nullptr, nullptr);
     ASSERT_NE(foreign, nullptr);
-    EXPECT_EQ(CWnd::FromHandleBound(foreign), nullptr);
-    CWnd* temp = CWnd::FromHandle(foreign);
-    ASSERT_NE(temp, nullptr);
-    EXPECT_EQ(temp->m_hWnd, foreign);
-    EXPECT_EQ(CWnd::FromHandle(foreign), temp); // one wrapper per window
-    EXPECT_EQ(temp->GetWindowText(), L"foreign");
-    RECT rc{};
-    temp->GetClientRect(&rc);
-    EXPECT_EQ(rc.right, 30);
-    CWnd::DeleteTemporaryWrappers(); // wrappers own nothing
+    {
+        CWnd view;
+        view.m_hWnd = foreign;
+        RECT rc{};
+        view.GetClientRect(&rc);
+        EXPECT_EQ(rc.right, 30);
+        EXPECT_EQ(rc.bottom, 30);
+    }
     EXPECT_TRUE(::IsWindow(foreign));
-    EXPECT_EQ(CWnd::FromHandle(nullptr), nullptr);
+    EXPECT_EQ(TextOf(foreign), L"foreign");
     ::DestroyWindow(foreign);
 
-    // Wrappers of nothing answer harmlessly.
+    // An object without a window answers harmlessly.
     CWnd none;
     RECT r{1, 2, 3, 4};
     none.GetClientRect(&r);
     EXPECT_EQ(r.right, 0);
     EXPECT_FALSE(none.PostMessage(WM_CLOSE));
+    EXPECT_EQ(none.SendMessage(WM_USER), 0);
+    EXPECT_EQ(none.SetTimer(1, 10), 0u);
     EXPECT_EQ(HwndOf(nullptr), nullptr);
 }
 
 TEST_F(FrameworkWindow, MainWindowDestructionPostsQuit) {
-    CWinApp app(L"RilloWindowTest");
+    CWinApp app;
     EXPECT_EQ(GetCurrentApp(), &app);
     Log log;
     CLoggingWnd wnd(log, false);
@@ -194,27 +194,25 @@ TEST_F(FrameworkWindow, MainWindowDestructionPostsQuit) {
     MSG msg;
     while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
     }
-    wnd.DestroyWindow();
+    ::DestroyWindow(wnd.m_hWnd);
     EXPECT_EQ(app.m_pMainWnd, nullptr);
     ASSERT_TRUE(::PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
     EXPECT_EQ(msg.wParam, 0u);
 }
 
-TEST_F(FrameworkWindow, DevicesContextsOfWindows) {
+TEST_F(FrameworkWindow, DeviceContextsOfWindows) {
     Log log;
     CLoggingWnd wnd(log, false);
     ASSERT_TRUE(wnd.CreateEx(0, kClass, L"", WS_POPUP, 0, 0, 20, 20, nullptr, nullptr));
     {
         CClientDC client(&wnd);
         EXPECT_NE(client.GetSafeHdc(), nullptr);
-        CWindowDC screen(nullptr);
+        CClientDC screen(nullptr);
         ASSERT_NE(screen.GetSafeHdc(), nullptr);
         EXPECT_EQ(screen.GetDeviceCaps(HORZRES), ::GetSystemMetrics(SM_CXSCREEN));
         CDC memory;
         ASSERT_TRUE(memory.CreateCompatibleDC(&screen));
-        HDC dc = memory.GetSafeHdc();
-        EXPECT_TRUE(memory.DeleteDC());
-        EXPECT_EQ(::GetObjectType(dc), 0u);
+        EXPECT_EQ(::GetObjectType(memory.GetSafeHdc()), DWORD(OBJ_MEMDC));
     }
-    wnd.DestroyWindow();
+    ::DestroyWindow(wnd.m_hWnd);
 }

@@ -32,7 +32,7 @@ class SaverWindow : public ::testing::Test {
         m_pattern = std::make_unique<rillo::test::CPatternWnd>(m_w, m_h);
         ASSERT_TRUE(m_pattern->CreateEx(0, L"RilloSaverTestPattern", L"", WS_POPUP | WS_VISIBLE, 0,
                                         0, m_w, m_h, nullptr, nullptr));
-        ::UpdateWindow(m_pattern->GetSafeHwnd());
+        ::UpdateWindow(m_pattern->m_hWnd);
         rillo::test::PumpMessages(300);
         m_snapshot = BuildSnapshotPath();
     }
@@ -45,14 +45,14 @@ class SaverWindow : public ::testing::Test {
         while (::PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
         }
         if (m_pattern)
-            m_pattern->DestroyWindow();
+            ::DestroyWindow(m_pattern->m_hWnd);
     }
 
     // The saver over the primary screen, as the application makes it.
     HWND StartSaver() {
         const rillo::ScreenRect primary{0, 0, m_w, m_h};
         CSaverWnd* wnd = m_saver.Create(rillo::LayOutScreens({{primary, true}}, primary));
-        m_saverWnd = wnd ? wnd->GetSafeHwnd() : nullptr;
+        m_saverWnd = wnd ? wnd->m_hWnd : nullptr;
         return m_saverWnd;
     }
 

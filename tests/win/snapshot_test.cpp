@@ -103,7 +103,7 @@ TEST(Snapshot, ScreenGoesToTheFileAndComesBackUpsideDownIntoTheSurface) {
     CPatternWnd pattern(w, h);
     ASSERT_TRUE(pattern.CreateEx(WS_EX_TOPMOST, kClass, L"", WS_POPUP | WS_VISIBLE, 0, 0, w, h,
                                  nullptr, nullptr));
-    pattern.UpdateWindow();
+    ::UpdateWindow(pattern.m_hWnd);
     rillo::test::PumpMessages(500);
 
     const std::wstring path = BuildSnapshotPath();
@@ -113,7 +113,7 @@ TEST(Snapshot, ScreenGoesToTheFileAndComesBackUpsideDownIntoTheSurface) {
     DesktopCapture whole, part;
     ASSERT_TRUE(CaptureDesktop(whole));
     ASSERT_TRUE(CaptureScreen(rillo::ScreenRect{100, 50, 300, 170}, part));
-    pattern.DestroyWindow();
+    ::DestroyWindow(pattern.m_hWnd);
 
     ASSERT_EQ(part.pixels.size(), 200u * 120u * 4u);
     int wrongInPart = 0;

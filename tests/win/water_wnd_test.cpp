@@ -32,10 +32,11 @@ TEST_P(WaterWindowPreview, PaneShowsThePictureTiledFromItsTopLeftCorner) {
     RECT client;
     GetClientRect(host, &client);
 
+    CWnd pane; // a view of the host, which it does not own
+    pane.m_hWnd = host;
     auto* water = new CWaterWnd(TRUE, {}, true); // deletes itself with its window
-    ASSERT_TRUE(
-        water->Create(0, WS_CHILD | WS_VISIBLE, client, CWnd::FromHandle(host), 0, nullptr));
-    HWND child = water->GetSafeHwnd();
+    ASSERT_TRUE(water->Create(0, WS_CHILD | WS_VISIBLE, client, &pane, 0, nullptr));
+    HWND child = water->m_hWnd;
     rillo::test::PumpMessages(300); // the paint, and a few ticks that must change nothing
     // The user is choosing a saver in the control panel: the pointer stays visible.
     EXPECT_EQ(HCURSOR(GetClassLongPtrW(child, GCLP_HCURSOR)), LoadCursorW(nullptr, IDC_ARROW));

@@ -4,19 +4,23 @@
 #include "framework/dialog.h"
 #include "framework/win_app.h"
 #include "framework/wnd.h"
+#include "res/resource.h"
 
 #include <cwchar>
 #include <string>
 
 namespace {
 
-bool g_windowDeleted = false;
 bool g_painted = false;
 
 class CTestWnd : public CWnd {
   public:
     explicit CTestWnd(int quitCode) : m_quitCode(quitCode) {}
-    ~CTestWnd() override { g_windowDeleted = true; }
+    ~CTestWnd() override {
+        // The framework forgets its main window before the object goes.
+        if (GetCurrentApp()->m_pMainWnd == this)
+            ::ExitProcess(21);
+    }
 
   protected:
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override {
@@ -34,15 +38,9 @@ class CTestWnd : public CWnd {
     int m_quitCode;
 };
 
-// A dialog template in memory: caption only, no controls.
-struct EmptyTemplate {
-    DLGTEMPLATE dlg;
-    WORD menu, windowClass, title;
-};
-
 class CClosingDlg : public CDialog {
   public:
-    CClosingDlg(const DLGTEMPLATE* t) : CDialog(t) {}
+    CClosingDlg() : CDialog(IDD_ABOUTBOX) {}
 
   protected:
     BOOL OnInitDialog() override {
@@ -64,6 +62,8 @@ class CRedChild : public CWnd {
             dc.FillSolidRect(rc, RGB(255, 0, 0));
             return 0;
         }
+        if (message == WM_DESTROY && !g_painted)
+            ::ExitProcess(51);
         return CWnd::WindowProc(message, wParam, lParam);
     }
     void PostNcDestroy() override { delete this; }
@@ -77,19 +77,20 @@ class CTestApp : public CWinApp {
             return FALSE;
         if (mode == L"nowindow")
             return TRUE;
-        if (mode == L"args")
-            return CheckArgs();
-        if (mode == L"dialog")
-            return RunDialog();
+        if (mode == L"args" || mode == L"dialog") {
+            ExitIfNonzero(mode == L"args" ? CheckArgs() : RunDialog());
+            return FALSE;
+        }
         if (mode == L"child" && m_argc > 2) {
-            HWND parent = reinterpret_cast<HWND>(INT_PTR(std::wcstoll(m_argv[2], nullptr, 10)));
+            CWnd parent;
+            parent.m_hWnd = reinterpret_cast<HWND>(INT_PTR(std::wcstoll(m_argv[2], nullptr, 10)));
             static const wchar_t kChildClass[] = L"RilloFrameworkAppChild";
             CWnd::RegisterClass(kChildClass, 0, nullptr, nullptr, nullptr);
             RECT rc{};
-            CWnd::FromHandle(parent)->GetClientRect(&rc);
+            parent.GetClientRect(&rc);
             auto* wnd = new CRedChild;
-            if (!wnd->CreateEx(0, kChildClass, L"", WS_CHILD | WS_VISIBLE, rc,
-                               CWnd::FromHandle(parent), 0)) {
+            if (!wnd->CreateEx(0, kChildClass, L"", WS_CHILD | WS_VISIBLE, 0, 0, rc.right,
+                               rc.bottom, parent.m_hWnd, nullptr)) {
                 delete wnd;
                 return FALSE;
             }
@@ -104,55 +105,44 @@ class CTestApp : public CWinApp {
             wnd->CreateEx(0, kClass, L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr);
             return TRUE;
         }
-        m_result = 99;
+        ExitIfNonzero(99);
         return FALSE;
-    }
-
-    int ExitInstance() override {
-        if (m_result)
-            return m_result;
-        if (m_argc > 1 && std::wstring(m_argv[1]) == L"child" && !g_painted)
-            return 51;
-        if (m_argc > 1 && std::wstring(m_argv[1]) == L"close")
-            return m_pMainWnd == nullptr && g_windowDeleted ? CWinApp::ExitInstance() : 21;
-        return CWinApp::ExitInstance();
     }
 
   private:
-    BOOL CheckArgs() {
+    static void ExitIfNonzero(int code) {
+        if (code)
+            ::ExitProcess(UINT(code));
+    }
+
+    int CheckArgs() const {
         const std::wstring exe = m_argv[0];
         const std::wstring suffix = L"framework_app.exe";
         if (m_argc != 4 || m_argv[4] != nullptr)
-            m_result = 31;
-        else if (exe.size() < suffix.size() ||
-                 exe.compare(exe.size() - suffix.size(), suffix.size(), suffix) != 0)
-            m_result = 32;
-        else if (std::wstring(m_argv[2]) != L"two words" || std::wstring(m_argv[3]) != L"x\"y")
-            m_result = 33;
-        else if (std::wstring(m_pszAppName) != L"framework_app")
-            m_result = 34;
-        else if (m_hInstance != ::GetModuleHandleW(nullptr))
-            m_result = 35;
-        return FALSE;
+            return 31;
+        if (exe.size() < suffix.size() ||
+            exe.compare(exe.size() - suffix.size(), suffix.size(), suffix) != 0)
+            return 32;
+        if (std::wstring(m_argv[2]) != L"two words" || std::wstring(m_argv[3]) != L"x\"y")
+            return 33;
+        if (m_strAppName != L"framework_app")
+            return 34;
+        return 0;
     }
 
-    BOOL RunDialog() {
-        static const EmptyTemplate t = {
-            {WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME, 0, 0, 0, 0, 100, 50}, 0, 0, 0};
-        CClosingDlg dlg(&t.dlg);
+    int RunDialog() {
+        CClosingDlg dlg;
         m_pMainWnd = &dlg;
         const INT_PTR result = dlg.DoModal();
         MSG msg;
         if (result != IDCANCEL)
-            m_result = 41;
-        else if (m_pMainWnd != nullptr)
-            m_result = 42;
-        else if (::PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_NOREMOVE))
-            m_result = 43; // a modal dialog must not end a loop that never ran
-        return FALSE;
+            return 41;
+        if (m_pMainWnd != nullptr)
+            return 42;
+        if (::PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_NOREMOVE))
+            return 43; // a modal dialog must not end a loop that never ran
+        return 0;
     }
-
-    int m_result = 0;
 };
 
 CTestApp theApp;

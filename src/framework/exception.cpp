@@ -1,9 +1,0 @@
-#include "framework/exception.h"
-
-void ThrowResourceException() {
-    throw CResourceException();
-}
-
-void ThrowUserException() {
-    throw CUserException();
-}
