@@ -171,6 +171,14 @@ TEST(DibSurface, BadArgumentsLeaveTheSurfaceEmpty) {
     EXPECT_FALSE(surface.CreateFromInfo(&info, nullptr));
     EXPECT_EQ(surface.GetBits(), nullptr);
 
+    // A header the system makes no section of: FALSE, and the old section is gone too.
+    ASSERT_TRUE(surface.CreateFromInfo(&info, &pixel));
+    BITMAPINFO refused = info;
+    refused.bmiHeader.biBitCount = 7;
+    EXPECT_FALSE(surface.CreateFromInfo(&refused, &pixel));
+    EXPECT_EQ(surface.GetWidth(), 0);
+    EXPECT_EQ(surface.GetBits(), nullptr);
+
     // Nothing to draw: 0 lines, nothing touched.
     rillo::UniqueMemoryDc memory(::CreateCompatibleDC(nullptr));
     CDC dc; // wraps the memory DC without owning it
