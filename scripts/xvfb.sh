@@ -1,17 +1,28 @@
 # Sourced by the test and run scripts: a private virtual X display.
 #   xvfb_start [WxHxD]   starts Xvfb on a free display and exports DISPLAY
 #   xvfb_stop            stops it again
+# The server picks its own free display number (-displayfd), so that engineers and
+# test runs sharing a machine never race for the same one.
 xvfb_start() {
-  local geometry=${1:-1024x768x24} n=90
-  while [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ]; do n=$((n + 1)); done
-  Xvfb ":$n" -screen 0 "$geometry" -nolisten tcp >/dev/null 2>&1 &
+  local geometry=${1:-1024x768x24} number
+  number=$(mktemp)
+  # No standard stream of ours stays open in the server: a caller that waits for
+  # our output to end (CTest does) must not wait for the display too.
+  Xvfb -displayfd 3 -screen 0 "$geometry" -nolisten tcp 3>"$number" </dev/null >/dev/null 2>&1 &
   XVFB_PID=$!
-  export DISPLAY=":$n"
   for _ in $(seq 100); do
-    xdpyinfo >/dev/null 2>&1 && return 0
+    if [ -s "$number" ]; then
+      export DISPLAY=":$(tr -dc 0-9 <"$number")"
+      if xdpyinfo >/dev/null 2>&1; then
+        rm -f "$number"
+        return 0
+      fi
+    fi
+    kill -0 "$XVFB_PID" 2>/dev/null || break
     sleep 0.1
   done
-  echo "Xvfb did not start on $DISPLAY" >&2
+  rm -f "$number"
+  echo "Xvfb did not start" >&2
   return 1
 }
 
