@@ -19,19 +19,18 @@ pointer=$(dirname "$0")/pointer_shown.py
 check "the pointer shows over the desktop" python3 "$pointer"
 spawn wine_run "$RILLO_SCR" /s
 saver=$last_pid
-sleep 2.5
 
+# A screenshot taken once the rain has changed the screen, and then while the
+# drawing of a frame is not caught half done, equals a whole frame of the engine.
 matched=""
-for attempt in 1 2 3 4 5; do
+rippled() {
   screenshot "$work/shot.png"
+  [ "$(compare -metric AE "$work/desktop.bmp" "$work/shot.png" null: 2>&1)" != 0 ] || return 1
   convert "$work/shot.png" -type TrueColor BMP3:"$work/shot.bmp"
-  if n=$("$RILLO_FRAME_MATCH" --wavelength 90 --amplitude 200 --max-ticks 2000 \
-      "$work/desktop.bmp" "$work/shot.bmp"); then
-    matched=$n
-    break
-  fi
-  sleep 0.3
-done
+  matched=$("$RILLO_FRAME_MATCH" --wavelength 90 --amplitude 200 --max-ticks 2000 \
+    "$work/desktop.bmp" "$work/shot.bmp")
+}
+wait_for 30 rippled || true
 check "a screenshot equals a frame of the engine (ticks: ${matched:-none})" test -n "$matched"
 if [ -n "$matched" ]; then
   "$RILLO_RENDER" --ticks "$matched" --wavelength 90 --amplitude 200 "$work/desktop.bmp" \

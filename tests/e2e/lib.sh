@@ -1,10 +1,15 @@
 # Shared by the end-to-end tests. Each test runs the real rillo.scr under Wine on
-# the X display that the test command started, and kills only what it started.
+# the test session's X display and ends only what it started: the session's
+# wineserver lives on for the tests after it (see tests/wine_session.sh).
 set -euo pipefail
 
 : "${RILLO_SCR:?}" "${RILLO_DRIVER:?}" "${WINE_RUN:?}" "${WINEPREFIX:?}" "${E2E_WORK:?}"
 export WINEPREFIX WINEDEBUG=${WINEDEBUG:--all} WINEDLLOVERRIDES="mscoree,mshtml="
-[ -n "${DISPLAY:-}" ] || { echo "e2e tests need an X display"; exit 1; }
+if [ -z "${DISPLAY:-}" ] && [ -s "$WINEPREFIX.display" ]; then
+  DISPLAY=$(cat "$WINEPREFIX.display")
+  export DISPLAY
+fi
+[ -n "${DISPLAY:-}" ] || { echo "e2e tests need an X display (run them through ctest)"; exit 1; }
 
 work="$E2E_WORK/$(basename "$0" .sh)"
 rm -rf "$work"
@@ -12,11 +17,34 @@ mkdir -p "$work"
 started=()
 failures=0
 
-# Ends everything the test started, Windows programs included: the prefix is the
-# test run's own, so whatever still runs in it is ours.
+# Windows programs running in the test prefix, as Unix pids: the ones the test
+# started and the ones those started in turn (a saver started by a driver, a browser
+# started by the saver). Wine's own system programs are left to the session.
+prefix_programs() {
+  local pid cmd
+  for pid in $(pgrep -f '[.](exe|scr)( |$)' || true); do
+    [ "$pid" != $$ ] || continue
+    tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | grep -qxF "WINEPREFIX=$WINEPREFIX" || continue
+    cmd=$(tr '\0' ' ' <"/proc/$pid/cmdline" 2>/dev/null) || continue
+    case $cmd in [Cc]:\\windows\\*) continue ;; esac
+    echo "$pid"
+  done
+}
+
+# Ends everything the test started, and waits until it is gone, so that the next
+# test finds no window of ours left over.
 cleanup() {
+  local p left
   for p in "${started[@]}"; do kill "$p" 2>/dev/null || true; done
-  wineserver -k 2>/dev/null || true
+  for _ in $(seq 50); do
+    left=$(prefix_programs)
+    [ -n "$left" ] || break
+    # shellcheck disable=SC2086
+    kill $left 2>/dev/null || true
+    sleep 0.1
+  done
+  # shellcheck disable=SC2086
+  [ -z "$left" ] || kill -9 $left 2>/dev/null || true
   wait 2>/dev/null || true
 }
 trap cleanup EXIT
@@ -39,10 +67,9 @@ windows_dir() { echo "$WINEPREFIX/drive_c/windows"; }
 # Wine's cmd now and then prints nothing on a busy machine: ask again.
 temp_dir() {
   local t="" try
-  for try in 1 2 3; do
+  for try in 1 2 3 4 5; do
     t=$(wine_run cmd /c echo %TEMP% 2>/dev/null | tr -d '\r') || true
     [ -n "$t" ] && break
-    sleep 1
   done
   [ -n "$t" ] && winepath -u "$t" 2>/dev/null
 }
@@ -83,9 +110,48 @@ wait_saver_window() {
 
 screenshot() { import -window root "$1"; }
 
-# Shows a picture over the whole screen, as the desktop the saver photographs.
+# saver_ticks N: the saver's window has taken N ticks of its own timer (its message
+# loop runs) within 20 s.
+saver_ticks() {
+  local got
+  got=$(wine_run "${RILLO_PROBE:?}" watch RilloWater 20 100 "$1" | tr -d '\r' |
+    awk '$1 == "sample" { t = $3 } END { print t + 0 }')
+  [ "$got" -ge "$1" ]
+}
+
+# wait_for SECONDS COMMAND...: 0 once the command succeeds, 1 when time runs out.
+wait_for() {
+  local deadline=$((SECONDS + $1))
+  shift
+  until "$@"; do
+    [ $SECONDS -lt $deadline ] || return 1
+    sleep 0.1
+  done
+}
+
+# screen_shows PICTURE: the screen's top-left corner holds the picture, pixel for pixel.
+screen_shows() {
+  local size
+  size=$(identify -format '%wx%h' "$1") || return 1
+  import -window root -crop "$size+0+0" +repage "$work/screen-now.png" 2>/dev/null || return 1
+  [ "$(compare -metric AE "$1" "$work/screen-now.png" null: 2>&1)" = 0 ]
+}
+
+# screen_changes SECONDS: two screenshots taken up to SECONDS apart differ.
+screen_changes() {
+  local deadline=$((SECONDS + $1))
+  import -window root "$work/screen-a.png"
+  until import -window root "$work/screen-b.png" &&
+    [ "$(compare -metric AE "$work/screen-a.png" "$work/screen-b.png" null: 2>&1)" != 0 ]; do
+    [ $SECONDS -lt $deadline ] || return 1
+    sleep 0.1
+  done
+}
+
+# Shows a picture over the whole screen, as the desktop the saver photographs, and
+# waits until the screen holds it.
 show_desktop() {
   spawn wine_run "$RILLO_DRIVER" show "$(winepath -w "$1")" "${2:-600}"
   desktop_pid=$last_pid
-  sleep 3
+  wait_for 30 screen_shows "$1" || { echo "FAIL: the desktop picture never showed"; exit 1; }
 }

@@ -1,20 +1,32 @@
-// Loaded into rillo.scr by a message hook of the probe, to count the timer messages
-// its thread takes from its queue: each one is a tick of the water. The count lives
-// in a named shared memory block that the probe creates and reads.
-#include <windows.h>
+// Loaded into rillo.scr by a message hook of the probe, to see the messages its thread
+// takes from its queue: each WM_TIMER is a tick of the water, and the messages the
+// probe asks about are noted with the tick count at the time. All of it lives in a
+// named shared memory block that the probe creates and reads.
+#include "probe_block.h"
 
 namespace {
 
-volatile LONG* Counter() {
-    static volatile LONG* counter = [] {
-        HANDLE mapping = OpenFileMappingW(FILE_MAP_WRITE, FALSE, L"RilloProbeTicks");
-        void* view = mapping ? MapViewOfFile(mapping, FILE_MAP_WRITE, 0, 0, sizeof(LONG)) : nullptr;
-        // The view stays mapped for the life of the process; the handle is not needed.
-        if (mapping)
-            CloseHandle(mapping);
-        return static_cast<volatile LONG*>(view);
+probe::Block* Shared() {
+    static probe::Block* block = [] {
+        HANDLE mapping = OpenFileMappingW(FILE_MAP_WRITE, FALSE, probe::kBlockName);
+        void* view =
+            mapping ? MapViewOfFile(mapping, FILE_MAP_WRITE, 0, 0, sizeof(probe::Block)) : nullptr;
+        // View and handle stay for the life of the process. The handle keeps the block's
+        // name alive, so that a probe started later opens this block instead of making a
+        // new one that this view would never see.
+        return static_cast<probe::Block*>(view);
     }();
-    return counter;
+    return block;
+}
+
+bool Wanted(const probe::Block& block, UINT message) {
+    for (UINT wanted : block.wanted) {
+        if (wanted == 0)
+            return false;
+        if (wanted == message)
+            return true;
+    }
+    return false;
 }
 
 } // namespace
@@ -22,9 +34,17 @@ volatile LONG* Counter() {
 extern "C" __declspec(dllexport) LRESULT CALLBACK TickHook(int code, WPARAM wParam, LPARAM lParam) {
     if (code == HC_ACTION && wParam == PM_REMOVE) {
         const auto* message = reinterpret_cast<const MSG*>(lParam);
-        if (message->message == WM_TIMER) {
-            if (volatile LONG* counter = Counter())
-                InterlockedIncrement(counter);
+        if (probe::Block* block = Shared()) {
+            if (message->message == WM_TIMER) {
+                InterlockedIncrement(&block->ticks);
+            } else if (Wanted(*block, message->message)) {
+                // Only the saver's thread writes: the entry is complete before the count
+                // that makes it visible goes up.
+                auto& note = block->notes[block->noted % probe::Block::kNotes];
+                note.message = message->message;
+                note.ticks = block->ticks;
+                InterlockedIncrement(&block->noted);
+            }
         }
     }
     return CallNextHookEx(nullptr, code, wParam, lParam);
