@@ -71,7 +71,7 @@ for way in close escape command=2 command=1; do
 done
 
 check "system commands 16 and 31 open the about box; 15 and 32 do not" \
-  dialog "/c" syscmd=16 about syscmd=31 about syscmd=15 noabout syscmd=32 noabout \
+  dialog "/c" syscmd=16 about syscmd=31 about noabout=15 noabout=32 \
   click=1009 exits
 check "the last entry of the system menu opens the about box" \
   dialog "/c" sysmenu-last about click=1009 exits

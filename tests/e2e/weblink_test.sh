@@ -66,7 +66,7 @@ opens() {
   shift 2
   rm -f "$log" "$handler_log"
   driver htmlfile "$@" >/dev/null
-  check "$what" driver run "$scr" "/c" click=1008 "waitfile=$log_win,10000" alive=1000 \
+  check "$what" driver run "$scr" "/c" click=1008 "waitfile=$log_win,10000" alive \
     click=1009 exits
   check "... the browser was started as: $expected" test "$(cat "$log" 2>/dev/null)" = "$expected"
   check "... and the URL handler was not" test ! -e "$handler_log"
@@ -78,7 +78,7 @@ falls_back() {
   shift
   rm -f "$log" "$handler_log"
   driver htmlfile "$@" >/dev/null
-  check "$what" driver run "$scr" "/c" click=1008 "waitfile=$handler_log_win,10000" alive=1000 \
+  check "$what" driver run "$scr" "/c" click=1008 "waitfile=$handler_log_win,10000" alive \
     click=1009 exits
   check "... the URL handler got the address" \
     test "$(cat "$handler_log" 2>/dev/null)" = "\"$handler\" \"$address\""

@@ -70,6 +70,30 @@ template <class Condition> bool WaitFor(Condition condition, DWORD milliseconds)
     }
 }
 
+// The saver's thread is in a menu's modal loop.
+bool InMenu() {
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    return GetGUIThreadInfo(g_process.dwThreadId, &info) &&
+           (info.flags & (GUI_INMENUMODE | GUI_POPUPMENUMODE | GUI_SYSTEMMENUMODE)) != 0;
+}
+
+// Waits until the dialog's thread has handled every message posted to it so far: a
+// marker posted behind them, a page size the wavelength trackbar does not have, shows
+// once it is handled, and the page size is put back.
+bool Drained() {
+    HWND bar = GetDlgItem(g_dialog, 1017);
+    if (!bar)
+        return false;
+    const LRESULT page = Send(bar, TBM_GETPAGESIZE);
+    const LRESULT marker = page + 1;
+    if (!PostMessageW(bar, TBM_SETPAGESIZE, 0, marker))
+        return false;
+    const bool drained = WaitFor([&] { return Send(bar, TBM_GETPAGESIZE) == marker; }, 5000);
+    Send(bar, TBM_SETPAGESIZE, 0, page);
+    return drained;
+}
+
 bool Running() {
     return WaitForSingleObject(g_process.hProcess, 0) == WAIT_TIMEOUT;
 }
@@ -288,10 +312,13 @@ void RunStep(const std::wstring& step) {
         CheckFromInside();
     } else if (name == L"sysmenu-last") { // opens the system menu and picks its last entry
         PostMessageW(g_dialog, WM_SYSCOMMAND, SC_KEYMENU, L' ');
-        Sleep(700);
-        PostMessageW(g_dialog, WM_KEYDOWN, VK_END, 0x014F0001);
-        Sleep(300);
-        PostMessageW(g_dialog, WM_KEYDOWN, VK_RETURN, 0x001C0001);
+        // The keys go to the menu's own loop, which takes them in the order posted.
+        const bool open = WaitFor([] { return InMenu(); }, 5000);
+        Check(open, L"the system menu opens");
+        if (open) {
+            PostMessageW(g_dialog, WM_KEYDOWN, VK_END, 0x014F0001);
+            PostMessageW(g_dialog, WM_KEYDOWN, VK_RETURN, 0x001C0001);
+        }
     } else if (name == L"key") { // key=ID,KEY: a key pressed and released on a control
         HWND control = Item(Int(args[0]));
         const UINT vk = VirtualKey(args[1]);
@@ -316,13 +343,21 @@ void RunStep(const std::wstring& step) {
         PostMessageW(g_dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
     } else if (name == L"about") {
         CheckAboutBox();
-    } else if (name == L"noabout") { // no about box within the time; the dialog works on
-        Sleep(1500);
-        Check(!FindDialog(L"About Saver"), L"no about box opens");
+    } else if (name == L"noabout") { // noabout=ID: system command ID opens no about box
+        // Sent, not posted: its answer means the dialog has handled it, and an about box
+        // would hold the answer back for as long as it stays open.
+        DWORD_PTR result = 0;
+        const bool answered = SendMessageTimeoutW(g_dialog, WM_SYSCOMMAND, WPARAM(Int(value)), 0,
+                                                  SMTO_ABORTIFHUNG, 5000, &result) != 0;
+        Check(answered, L"system command " + value + L" is handled and answered");
+        HWND about = FindDialog(L"About Saver");
+        Check(!about, L"no about box opens");
+        if (about)
+            PostMessageW(GetDlgItem(about, IDOK), BM_CLICK, 0, 0);
         Check(Running() && IsWindow(g_dialog) && IsWindowEnabled(g_dialog),
               L"the settings dialog is still open");
-    } else if (name == L"alive") { // alive=MS: the dialog is still open after MS
-        Sleep(DWORD(Int(value)));
+    } else if (name == L"alive") { // the dialog is still open once it handled what came before
+        Check(Drained(), L"the dialog handles the messages before this step");
         Check(Running() && IsWindowVisible(g_dialog) && IsWindowEnabled(g_dialog),
               L"the settings dialog is still open");
     } else if (name == L"exits") { // the saver ends, with code 0
@@ -343,8 +378,6 @@ void RunStep(const std::wstring& step) {
             std::fprintf(f, "%ld %ld %ld %ld\n", r.left, r.top, r.right - r.left, r.bottom - r.top);
             std::fclose(f);
         }
-    } else if (name == L"sleep") { // sleep=MS
-        Sleep(DWORD(Int(value)));
     } else {
         Check(false, L"known step " + step);
     }
