@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# A long full-screen run: at least 10,000 ticks of rain at the fastest tick the
-# system gives (a 1 ms tick asked for; Wine's timers fire about every 10 ms). The
-# saver's GDI objects and memory stay flat, the water still moves at the end, and a
-# key still ends it cleanly.
+# A long full-screen run: at least 10,000 ticks of rain, driven from outside as fast
+# as the saver takes them (the probe posts WM_TIMER to its window; its own 60 ms timer
+# ticks on as well). The saver's GDI objects and memory stay flat, the water still
+# moves at the end, and a key still ends it cleanly.
 . "$(dirname "$0")/lib.sh"
 : "${RILLO_PROBE:?}"
 wine_run # makes the prefix on first use
@@ -18,14 +18,14 @@ bash "$(dirname "$0")/../../scripts/sample-desktop" "$W" "$H" "$work/desktop.bmp
 show_desktop "$work/desktop.bmp" 300
 
 xdotool mousemove 500 400
-RILLO_TEST_TICK_MS=1 spawn wine_run "$RILLO_SCR" /s
+spawn wine_run "$RILLO_SCR" /s
 saver=$last_pid
 
 # The probe counts the ticks and the GDI handle table from outside the saver. Wine's
 # GetGuiResources always answers 0, and it gives no private bytes or handle count of
 # another process: the memory is read here instead, from the Unix process that runs
 # the saver, at the same pace.
-spawn wine_run "$RILLO_PROBE" watch RilloWater 200 5000 "$want_ticks" >"$work/watch.log"
+spawn wine_run "$RILLO_PROBE" drive RilloWater 240 5000 "$want_ticks" >"$work/watch.log"
 watcher=$last_pid
 unix_pid=""
 for _ in $(seq 100); do
@@ -70,12 +70,7 @@ for field in RssAnon VmData; do
 done
 
 check "the saver still runs after $elapsed s" kill -0 "$saver"
-screenshot "$work/a.png"
-sleep 0.3
-screenshot "$work/b.png"
-diff=$(compare -metric AE "$work/a.png" "$work/b.png" null: 2>&1 || true)
-check "the water still moves at the end ($diff pixels changed in 0.3 s)" \
-  awk -v d="${diff%% *}" 'BEGIN { exit !(d + 0 > 0) }'
+check "the water still moves at the end, on its own timer" screen_changes 5
 xdotool key space
 check "a key ends the saver within 2 s" wait_exit "$saver" 2
 check "with exit code 0" test "${exit_code:-1}" = 0

@@ -2,7 +2,10 @@
 // user would. Each command prints what it saw and exits 0 when every check held.
 //
 //   driver show PICTURE.bmp SECONDS      show a picture over the whole screen
-//   driver preview SCR W H               host a preview pane and check the child
+//   driver preview SCR W H [TICKS]       host a preview pane and check the child;
+//                                        with TICKS, tick it as fast as it answers
+//                                        until TICKS have run, and go on ticking it
+//                                        while the host is destroyed
 //   driver preview-bad SCR ARGS...       the saver must end at once, no window made
 //   driver post CLASS MSG WPARAM LPARAM  post a message to the window of that class
 #include <windows.h>
@@ -10,6 +13,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -128,7 +132,48 @@ bool WaitEnd(HANDLE process, DWORD milliseconds, DWORD* exitCode) {
     }
 }
 
-int Preview(const wchar_t* scr, int w, int h) {
+// Sends WM_TIMER to a window from a thread of its own, each as soon as the last was
+// answered, until told to stop or the window is gone. The window ticks whatever the
+// timer id.
+class Ticker {
+  public:
+    explicit Ticker(HWND hwnd) : m_hwnd(hwnd) {
+        m_thread = CreateThread(nullptr, 0, Run, this, 0, nullptr);
+    }
+    ~Ticker() { Stop(); }
+    Ticker(const Ticker&) = delete;
+    Ticker& operator=(const Ticker&) = delete;
+
+    bool Started() const { return m_thread != nullptr; }
+    LONG Answered() const { return InterlockedCompareExchange(&m_answered, 0, 0); }
+    void Stop() {
+        InterlockedExchange(&m_stop, 1);
+        if (m_thread) {
+            WaitForSingleObject(m_thread, 10000);
+            CloseHandle(m_thread);
+            m_thread = nullptr;
+        }
+    }
+
+  private:
+    static DWORD WINAPI Run(void* param) {
+        auto* self = static_cast<Ticker*>(param);
+        while (!InterlockedCompareExchange(&self->m_stop, 0, 0) && IsWindow(self->m_hwnd)) {
+            DWORD_PTR result = 0;
+            if (SendMessageTimeoutW(self->m_hwnd, WM_TIMER, 0x7269, 0, SMTO_ABORTIFHUNG, 2000,
+                                    &result))
+                InterlockedIncrement(&self->m_answered);
+        }
+        return 0;
+    }
+
+    HWND m_hwnd;
+    HANDLE m_thread = nullptr;
+    mutable volatile LONG m_answered = 0;
+    volatile LONG m_stop = 0;
+};
+
+int Preview(const wchar_t* scr, int w, int h, long ticks) {
     RECT r{0, 0, w, h};
     const DWORD style = WS_OVERLAPPEDWINDOW | WS_VISIBLE;
     AdjustWindowRect(&r, style, FALSE);
@@ -156,10 +201,21 @@ int Preview(const wchar_t* scr, int w, int h) {
         // preview paints is checked in-process by the window tests; here, its life.
         Pump(1500);
     }
+    std::unique_ptr<Ticker> ticker;
+    if (child && ticks > 0) {
+        ticker = std::make_unique<Ticker>(child);
+        const DWORD end = GetTickCount() + 60000;
+        while (ticker->Started() && ticker->Answered() < ticks && LONG(end - GetTickCount()) > 0)
+            Pump(20);
+        std::printf("%ld ticks answered before the host goes\n", long(ticker->Answered()));
+        Check(ticker->Answered() >= ticks, "the preview takes the ticks");
+    }
     DestroyWindow(host);
     DWORD code = 0;
     Check(WaitEnd(pi.hProcess, 1000, &code), "destroying the host ends the saver within 1 s");
     Check(code == 0, "with exit code 0");
+    if (ticker)
+        ticker->Stop();
     if (WaitForSingleObject(pi.hProcess, 0) != WAIT_OBJECT_0)
         TerminateProcess(pi.hProcess, 99);
     CloseHandle(pi.hThread);
@@ -214,8 +270,8 @@ int wmain(int argc, wchar_t** argv) {
     const std::wstring cmd = argc > 1 ? argv[1] : L"";
     if (cmd == L"show" && argc == 4)
         return Show(argv[2], _wtoi(argv[3]));
-    if (cmd == L"preview" && argc == 5)
-        return Preview(argv[2], _wtoi(argv[3]), _wtoi(argv[4]));
+    if (cmd == L"preview" && (argc == 5 || argc == 6))
+        return Preview(argv[2], _wtoi(argv[3]), _wtoi(argv[4]), argc == 6 ? _wtol(argv[5]) : 0);
     if (cmd == L"preview-bad" && argc >= 3)
         return PreviewBad(argv[2], argc - 3, argv + 3);
     if (cmd == L"post" && argc == 6)

@@ -137,8 +137,9 @@ long CountGdiHandles(HANDLE process) {
 // The timer id of the ticks the probe posts; the window ticks whatever the id.
 constexpr UINT_PTR kProbeTimerId = 0x7269;
 // Posted ticks that may wait in the saver's queue at once: enough that it never
-// waits for the probe, few enough that input behind them is not held up.
-constexpr LONG kTicksInFlight = 4;
+// waits for the probe, whose waits last a timer period of Wine (up to 10 ms), and few
+// enough that input behind them is not held up for long.
+constexpr LONG kTicksInFlight = 16;
 
 // The hook DLL beside the probe, set on the saver's thread, and the block it shares.
 struct SaverHook {
