@@ -4,8 +4,29 @@
 # border untouched; the snapshot file is there; the stored settings are used.
 . "$(dirname "$0")/lib.sh"
 
-: "${RILLO_RENDER:?}" "${RILLO_FRAME_MATCH:?}"
-[ -x "$RILLO_RENDER" ] && [ -x "$RILLO_FRAME_MATCH" ] || { echo "build the host preset first"; exit 1; }
+# The engine as the host builds it, when it is built: the Windows saver is then held
+# to the native build's frames. Otherwise the tools of this build, under Wine.
+: "${RILLO_RENDER:?}" "${RILLO_FRAME_MATCH:?}" "${RILLO_RENDER_EXE:?}" "${RILLO_FRAME_MATCH_EXE:?}"
+if [ -x "$RILLO_RENDER" ] && [ -x "$RILLO_FRAME_MATCH" ]; then
+  echo "engine: the host build's tools"
+  render() { "$RILLO_RENDER" "$@"; }
+  frame_match() { "$RILLO_FRAME_MATCH" "$@"; }
+else
+  echo "engine: this build's tools under Wine (no host build in build/host)"
+  # Wine reads a Unix path as one on the current drive; give it Windows paths.
+  windows_args() {
+    local a
+    for a in "$@"; do case $a in /*) winepath -w "$a" ;; *) echo "$a" ;; esac; done
+  }
+  on_wine() {
+    local exe=$1 args
+    shift
+    mapfile -t args < <(windows_args "$@")
+    wine_run "$exe" "${args[@]}" | tr -d '\r'
+  }
+  render() { on_wine "$RILLO_RENDER_EXE" "$@"; }
+  frame_match() { on_wine "$RILLO_FRAME_MATCH_EXE" "$@"; }
+fi
 
 read -r W H < <(xdpyinfo | awk '/dimensions:/ { split($2, d, "x"); print d[1], d[2] }')
 bash "$(dirname "$0")/../../scripts/sample-desktop" "$W" "$H" "$work/desktop.bmp"
@@ -27,13 +48,13 @@ rippled() {
   screenshot "$work/shot.png"
   [ "$(compare -metric AE "$work/desktop.bmp" "$work/shot.png" null: 2>&1)" != 0 ] || return 1
   convert "$work/shot.png" -type TrueColor BMP3:"$work/shot.bmp"
-  matched=$("$RILLO_FRAME_MATCH" --wavelength 90 --amplitude 200 --max-ticks 2000 \
+  matched=$(frame_match --wavelength 90 --amplitude 200 --max-ticks 2000 \
     "$work/desktop.bmp" "$work/shot.bmp")
 }
 wait_for 30 rippled || true
 check "a screenshot equals a frame of the engine (ticks: ${matched:-none})" test -n "$matched"
 if [ -n "$matched" ]; then
-  "$RILLO_RENDER" --ticks "$matched" --wavelength 90 --amplitude 200 "$work/desktop.bmp" \
+  render --ticks "$matched" --wavelength 90 --amplitude 200 "$work/desktop.bmp" \
     "$work/render.bmp" >/dev/null
   diff=$(compare -metric AE "$work/render.bmp" "$work/shot.png" null: 2>&1 || true)
   check "rillo-render's frame for $matched ticks equals the screen bit for bit (AE $diff)" \
