@@ -4,29 +4,7 @@
 # border untouched; the snapshot file is there; the stored settings are used.
 . "$(dirname "$0")/lib.sh"
 
-# The engine as the host builds it, when it is built: the Windows saver is then held
-# to the native build's frames. Otherwise the tools of this build, under Wine.
-: "${RILLO_RENDER:?}" "${RILLO_FRAME_MATCH:?}" "${RILLO_RENDER_EXE:?}" "${RILLO_FRAME_MATCH_EXE:?}"
-if [ -x "$RILLO_RENDER" ] && [ -x "$RILLO_FRAME_MATCH" ]; then
-  echo "engine: the host build's tools"
-  render() { "$RILLO_RENDER" "$@"; }
-  frame_match() { "$RILLO_FRAME_MATCH" "$@"; }
-else
-  echo "engine: this build's tools under Wine (no host build in build/host)"
-  # Wine reads a Unix path as one on the current drive; give it Windows paths.
-  windows_args() {
-    local a
-    for a in "$@"; do case $a in /*) winepath -w "$a" ;; *) echo "$a" ;; esac; done
-  }
-  on_wine() {
-    local exe=$1 args
-    shift
-    mapfile -t args < <(windows_args "$@")
-    wine_run "$exe" "${args[@]}" | tr -d '\r'
-  }
-  render() { on_wine "$RILLO_RENDER_EXE" "$@"; }
-  frame_match() { on_wine "$RILLO_FRAME_MATCH_EXE" "$@"; }
-fi
+use_engine_tools
 
 read -r W H < <(xdpyinfo | awk '/dimensions:/ { split($2, d, "x"); print d[1], d[2] }')
 bash "$(dirname "$0")/../../scripts/sample-desktop" "$W" "$H" "$work/desktop.bmp"

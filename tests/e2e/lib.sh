@@ -129,12 +129,39 @@ wait_for() {
   done
 }
 
-# screen_shows PICTURE: the screen's top-left corner holds the picture, pixel for pixel.
+# screen_shows PICTURE [X Y]: the screen holds the picture at (X, Y), by default its
+# top-left corner, pixel for pixel.
 screen_shows() {
   local size
   size=$(identify -format '%wx%h' "$1") || return 1
-  import -window root -crop "$size+0+0" +repage "$work/screen-now.png" 2>/dev/null || return 1
+  import -window root -crop "$size+${2:-0}+${3:-0}" +repage "$work/screen-now.png" 2>/dev/null ||
+    return 1
   [ "$(compare -metric AE "$1" "$work/screen-now.png" null: 2>&1)" = 0 ]
+}
+
+# Defines render and frame_match: the engine as the host builds it, when it is built
+# (the Windows saver is then held to the native build's frames), otherwise this
+# build's own tools under Wine.
+use_engine_tools() {
+  : "${RILLO_RENDER:?}" "${RILLO_FRAME_MATCH:?}" "${RILLO_RENDER_EXE:?}" "${RILLO_FRAME_MATCH_EXE:?}"
+  if [ -x "$RILLO_RENDER" ] && [ -x "$RILLO_FRAME_MATCH" ]; then
+    echo "engine: the host build's tools"
+    render() { "$RILLO_RENDER" "$@"; }
+    frame_match() { "$RILLO_FRAME_MATCH" "$@"; }
+  else
+    echo "engine: this build's tools under Wine (no host build in build/host)"
+    render() { engine_on_wine "$RILLO_RENDER_EXE" "$@"; }
+    frame_match() { engine_on_wine "$RILLO_FRAME_MATCH_EXE" "$@"; }
+  fi
+}
+# Wine reads a Unix path as one on the current drive: the tool gets Windows paths.
+engine_on_wine() {
+  local exe=$1 a args=()
+  shift
+  for a in "$@"; do
+    case $a in /*) args+=("$(winepath -w "$a")") ;; *) args+=("$a") ;; esac
+  done
+  wine_run "$exe" "${args[@]}" | tr -d '\r'
 }
 
 # screen_changes SECONDS: two screenshots taken up to SECONDS apart differ.

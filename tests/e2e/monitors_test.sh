@@ -10,8 +10,8 @@
 # server (Xephyr) on the test display provides the heads.
 . "$(dirname "$0")/lib.sh"
 
-: "${RILLO_MONITORS:?}" "${RILLO_RENDER:?}" "${RILLO_FRAME_MATCH:?}"
-[ -x "$RILLO_RENDER" ] && [ -x "$RILLO_FRAME_MATCH" ] || { echo "build the host preset first"; exit 1; }
+: "${RILLO_MONITORS:?}" "${RILLO_PROBE:?}"
+use_engine_tools
 command -v Xephyr >/dev/null || { echo "Xephyr is missing (scripts/bootstrap installs it)"; exit 1; }
 
 section() { echo "== $*"; }
@@ -93,7 +93,12 @@ run_layout() {
   done <"$work/$name.order"
   spawn wine_run "$RILLO_MONITORS" show 120 "${show[@]}"
   local shower=$last_pid
-  sleep 2
+  place=0
+  while read -r l t r b kind; do
+    wait_for 30 screen_shows "$work/$name.$place.bmp" $((l - vx)) $((t - vy)) ||
+      fail "$name: monitor $place shows its picture"
+    place=$((place + 1))
+  done <"$work/$name.order"
 
   xdotool mousemove $((10 - vx)) $((10 - vy)) # on the primary
   spawn wine_run "$RILLO_SCR" /s
@@ -105,26 +110,28 @@ run_layout() {
       grep -qx "window $l $t $r $b" "$work/windows"
     place=$((place + 1))
   done <"$work/$name.order"
-  sleep 2
 
-  local matched=0 attempt
-  for attempt in 1 2 3 4 5; do
+  # Once the rain has changed every monitor's part of the screen, one screenshot in
+  # which each part is a whole frame of that monitor's water.
+  all_match() {
+    local matched=0 n
     import -window root "$work/$name.shot.png"
-    matched=0
     place=0
     while read -r l t r b kind; do
       convert "$work/$name.shot.png" -crop "$((r - l))x$((b - t))+$((l - vx))+$((t - vy))" +repage \
         -type TrueColor BMP3:"$work/$name.shot.$place.bmp"
-      if n=$("$RILLO_FRAME_MATCH" --wavelength 90 --amplitude 200 --seed $((100 + place)) \
+      rm -f "$work/$name.ticks.$place"
+      if [ "$(compare -metric AE "$work/$name.$place.bmp" "$work/$name.shot.$place.bmp" null: 2>&1)" != 0 ] &&
+        n=$(frame_match --wavelength 90 --amplitude 200 --seed $((100 + place)) \
           --max-ticks 2000 "$work/$name.$place.bmp" "$work/$name.shot.$place.bmp"); then
         echo "$n" >"$work/$name.ticks.$place"
         matched=$((matched + 1))
       fi
       place=$((place + 1))
     done <"$work/$name.order"
-    [ "$matched" -eq "$count" ] && break
-    sleep 0.3
-  done
+    [ "$matched" -eq "$count" ]
+  }
+  wait_for 60 all_match || true
   place=0
   while read -r l t r b kind; do
     local ticks diff
@@ -132,7 +139,7 @@ run_layout() {
     if [ "$ticks" = none ]; then
       fail "$name: monitor $place shows a frame of its own water (seed $((100 + place)))"
     else
-      "$RILLO_RENDER" --ticks "$ticks" --wavelength 90 --amplitude 200 --seed $((100 + place)) \
+      render --ticks "$ticks" --wavelength 90 --amplitude 200 --seed $((100 + place)) \
         "$work/$name.$place.bmp" "$work/$name.render.$place.bmp" >/dev/null
       diff=$(compare -metric AE "$work/$name.render.$place.bmp" "$work/$name.shot.$place.bmp" \
         null: 2>&1 || true)
@@ -142,7 +149,7 @@ run_layout() {
     place=$((place + 1))
   done <"$work/$name.order"
 
-  # Two moves on the last monitor: the first only records the pointer there.
+  # Moves on the last monitor.
   moves_end "$name" "$(tail -n 1 "$work/$name.order")" "$vx" "$vy" "$saver"
 
   # Again, ended from the primary monitor.
@@ -159,12 +166,20 @@ run_layout() {
 moves_end() {
   local name=$1 l t r b kind vx=$3 vy=$4 saver=$5
   read -r l t r b kind <<<"$2"
+  # The second move comes once the first has reached the saver. (Wine gives the
+  # saver a move where the pointer stands as its windows appear, so the first move
+  # usually ends it already.)
+  local log=$work/$name.listen.log
+  spawn wine_run "$RILLO_PROBE" listen RilloWater 10 0x0200 >"$log"
+  local listener=$last_pid
+  wait_for 20 grep -q '^listening' "$log" || true
   xdotool mousemove $((l + 50 - vx)) $((t + 50 - vy))
-  sleep 0.5
+  wait_for 15 grep -q '^seen 0x0200' "$log" || true
   xdotool mousemove $((l + 90 - vx)) $((t + 70 - vy))
   check "$name: moves on the $kind monitor at ($l, $t) end the saver within 3 s" wait_exit "$saver" 3
   check "$name: with exit code 0" test "${exit_code:-1}" = 0
   check "$name: no saver window is left" wait_windows 0
+  wait_exit "$listener" 15 || true
 }
 
 printf 'e2e\r\n90\r\n200' >"$(windows_dir)/rillolst.txt"
