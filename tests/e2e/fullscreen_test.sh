@@ -51,4 +51,5 @@ check "the saver still runs before any input" kill -0 "$saver"
 xdotool key space
 check "a key ends the saver within 2 s" wait_exit "$saver" 2
 check "with exit code 0" test "${exit_code:-1}" = 0
+check "the snapshot of the screen is gone with the saver" test ! -e "$tmp/cTempPicture.bmp"
 finish
