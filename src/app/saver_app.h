@@ -19,6 +19,8 @@ class CSaverApp : public CWinApp {
     ~CSaverApp() override;
 
     BOOL InitInstance() override;
+
+  private:
     // Runs the settings dialog modally, owned by `owner` when it is given.
     void RunSettingsDialog(HWND owner = nullptr);
     // Reads the profile's speed, which changes nothing.
@@ -40,7 +42,5 @@ class CSaverApp : public CWinApp {
     std::wstring m_strProductName;
     std::int32_t m_nWavelength = 0;
     std::int32_t m_nAmplitude = 0;
-
-  private:
     std::unique_ptr<CFullScreenSaver> m_pFullScreen; // full-screen mode: every monitor
 };

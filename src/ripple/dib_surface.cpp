@@ -165,18 +165,21 @@ BOOL CDibSurface::CreateFromBitmap(IPicture* picture, int width, int height) noe
 int CDibSurface::Draw(CDC* dc, int x, int y, BOOL forceBackground) noexcept {
     if (!m_hBitmap || !dc || !dc->m_hDC)
         return 0;
+    return SetBitsToDevice(dc, forceBackground, x, y, DWORD(m_bmi.bmiHeader.biWidth),
+                           DWORD(m_bmi.bmiHeader.biHeight), 0, 0);
+}
+
+int CDibSurface::SetBitsToDevice(CDC* dc, BOOL forceBackground, int xDest, int yDest, DWORD width,
+                                 DWORD height, int xSource, int ySource) noexcept {
     HPALETTE previous = nullptr;
-    bool selected = false;
     if (m_palette.GetSafeHandle() && (dc->GetDeviceCaps(RASTERCAPS) & RC_PALETTE)) {
         previous = dc->SelectPalette(m_palette.GetSafeHandle(), forceBackground);
-        selected = true;
         dc->RealizePalette();
     }
     const int lines = ::SetDIBitsToDevice(
-        dc->m_hDC, x, y, DWORD(m_bmi.bmiHeader.biWidth), DWORD(m_bmi.bmiHeader.biHeight), 0, 0, 0,
-        UINT(m_bmi.bmiHeader.biHeight), m_pBits, reinterpret_cast<const BITMAPINFO*>(&m_bmi),
-        DIB_RGB_COLORS);
-    if (selected && previous)
+        dc->m_hDC, xDest, yDest, width, height, xSource, ySource, 0, UINT(m_bmi.bmiHeader.biHeight),
+        m_pBits, reinterpret_cast<const BITMAPINFO*>(&m_bmi), DIB_RGB_COLORS);
+    if (previous)
         dc->SelectPalette(previous, FALSE);
     return lines;
 }
@@ -194,24 +197,11 @@ int CDibSurface::DrawBand(CDC* dc, int x, int y, const RECT& band, BOOL forceBac
     // different GDIs; such a surface (never the saver's frame) is drawn whole.
     if (m_bmi.bmiHeader.biHeight < 0)
         return Draw(dc, x, y, forceBackground);
-    HPALETTE previous = nullptr;
-    bool selected = false;
-    if (m_palette.GetSafeHandle() && (dc->GetDeviceCaps(RASTERCAPS) & RC_PALETTE)) {
-        previous = dc->SelectPalette(m_palette.GetSafeHandle(), forceBackground);
-        selected = true;
-        dc->RealizePalette();
-    }
     // The source rectangle is in DIB coordinates, whose origin is the bottom-left
     // corner for a bottom-up DIB: memory row r is drawn on line height - 1 - r, and
     // the band's lowest line on screen is its first memory row.
-    const int yDest = y + int(height - bottom);
-    const int lines =
-        ::SetDIBitsToDevice(dc->m_hDC, x + int(left), yDest, DWORD(right - left),
-                            DWORD(bottom - top), int(left), int(top), 0, UINT(height), m_pBits,
-                            reinterpret_cast<const BITMAPINFO*>(&m_bmi), DIB_RGB_COLORS);
-    if (selected && previous)
-        dc->SelectPalette(previous, FALSE);
-    return lines;
+    return SetBitsToDevice(dc, forceBackground, x + int(left), y + int(height - bottom),
+                           DWORD(right - left), DWORD(bottom - top), int(left), int(top));
 }
 
 BOOL CDibSurface::BuildPalette() noexcept {

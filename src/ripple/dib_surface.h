@@ -40,6 +40,12 @@ class CDibSurface : public CObject {
     rillo::Pixel* GetBits() const noexcept { return static_cast<rillo::Pixel*>(m_pBits); }
     const CPalette& GetPalette() const noexcept { return m_palette; }
 
+  private:
+    // SetDIBitsToDevice of the whole DIB's rows, with the palette selected and
+    // realised around it on a palette display.
+    int SetBitsToDevice(CDC* dc, BOOL forceBackground, int xDest, int yDest, DWORD width,
+                        DWORD height, int xSource, int ySource) noexcept;
+
   protected:
     struct BitmapInfo256 {
         BITMAPINFOHEADER bmiHeader;

@@ -22,12 +22,12 @@ class CSettingsDlg : public CDialog {
     CSettingsDlg(std::wstring strProductName, const rillo::SaverSettings& settings,
                  SaveFunction save, CWnd* owner = nullptr);
 
+  protected:
     std::wstring m_strTitle; // the title line; deliberately left blank
     int m_nAmplitude = 0;
     int m_nWavelength = 0;
     HICON m_hIcon = nullptr; // a shared resource icon: never destroyed
 
-  protected:
     void DoDataExchange(CDataExchange* dx) override;
     BOOL OnInitDialog() override;
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;

@@ -10,7 +10,7 @@
 # server (Xephyr) on the test display provides the heads.
 . "$(dirname "$0")/lib.sh"
 
-: "${RILLO_MONITORS:?}" "${RILLO_PROBE:?}"
+: "${RILLO_PROBE:?}"
 use_engine_tools
 command -v Xephyr >/dev/null || { echo "Xephyr is missing (scripts/bootstrap installs it)"; exit 1; }
 
@@ -60,7 +60,7 @@ set_primary() {
 wait_windows() {
   local deadline=$((SECONDS + 20))
   while :; do
-    wine_run "$RILLO_MONITORS" windows RilloWater 2>/dev/null | tr -d '\r' >"$work/windows"
+    wine_run "$RILLO_DRIVER" windows RilloWater 2>/dev/null | tr -d '\r' >"$work/windows"
     grep -qx "count $1" "$work/windows" && return 0
     [ $SECONDS -lt $deadline ] || return 1
     sleep 0.2
@@ -73,7 +73,7 @@ wait_windows() {
 run_layout() {
   local name=$1
   section "$name"
-  wine_run "$RILLO_MONITORS" list | tr -d '\r' >"$work/$name.monitors"
+  wine_run "$RILLO_DRIVER" monitors | tr -d '\r' >"$work/$name.monitors"
   cat "$work/$name.monitors"
   # The saver's order: the primary first, then by left edge, then top edge.
   { grep ' primary$' "$work/$name.monitors"; grep ' other$' "$work/$name.monitors" | sort -n -k1,1 -k2,2; } \
@@ -91,7 +91,7 @@ run_layout() {
     show+=("$(winepath -w "$work/$name.$place.bmp")" "$l" "$t")
     place=$((place + 1))
   done <"$work/$name.order"
-  spawn wine_run "$RILLO_MONITORS" show 120 "${show[@]}"
+  spawn wine_run "$RILLO_DRIVER" show "${show[0]}" 120 "${show[@]:1}"
   local shower=$last_pid
   place=0
   while read -r l t r b kind; do

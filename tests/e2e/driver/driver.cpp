@@ -1,7 +1,14 @@
 // Drives rillo.scr from the outside, the way the system's screen-saver host and a
 // user would. Each command prints what it saw and exits 0 when every check held.
 //
-//   driver show PICTURE.bmp SECONDS      show a picture over the whole screen
+//   driver show PICTURE.bmp SECONDS [X Y [PICTURE.bmp X Y]...]
+//                                        show a picture over the whole screen, or
+//                                        pictures at their own size at (X, Y) in
+//                                        screen coordinates
+//   driver monitors                      one line per monitor: left top right bottom
+//                                        primary|other
+//   driver windows CLASS                 the visible top-level windows of that class:
+//                                        one rectangle a line, then their count
 //   driver preview SCR W H [TICKS]       host a preview pane and check the child;
 //                                        with TICKS, tick it as fast as it answers
 //                                        until TICKS have run, and go on ticking it
@@ -42,16 +49,16 @@ void Pump(DWORD milliseconds) {
     }
 }
 
-HBITMAP g_picture;
-
+// Paints the bitmap kept in the window's user data.
 LRESULT CALLBACK PictureProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     if (msg == WM_PAINT) {
         PAINTSTRUCT ps;
         HDC dc = BeginPaint(hwnd, &ps);
+        auto picture = HBITMAP(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
         HDC mem = CreateCompatibleDC(dc);
-        HGDIOBJ old = SelectObject(mem, g_picture);
+        HGDIOBJ old = SelectObject(mem, picture);
         BITMAP bm{};
-        GetObjectW(g_picture, sizeof bm, &bm);
+        GetObjectW(picture, sizeof bm, &bm);
         BitBlt(dc, 0, 0, bm.bmWidth, bm.bmHeight, mem, 0, 0, SRCCOPY);
         SelectObject(mem, old);
         DeleteDC(mem);
@@ -73,19 +80,31 @@ HWND MakeWindow(const wchar_t* cls, WNDPROC proc, DWORD style, int x, int y, int
                            wc.hInstance, nullptr);
 }
 
-int Show(const wchar_t* path, int seconds) {
-    g_picture = HBITMAP(LoadImageW(nullptr, path, IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE));
-    if (!g_picture) {
-        std::printf("FAIL: cannot load the picture\n");
-        return 1;
+// args: PICTURE SECONDS [X Y [PICTURE X Y]...]
+int Show(int argc, wchar_t** args) {
+    const int seconds = _wtoi(args[1]);
+    for (int i = 0; i < argc; i += i == 0 ? 4 : 3) {
+        auto picture = HBITMAP(LoadImageW(nullptr, args[i], IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE));
+        BITMAP bm{};
+        if (!picture || !GetObjectW(picture, sizeof bm, &bm)) {
+            std::printf("FAIL: cannot load the picture %ls\n", args[i]);
+            return 1;
+        }
+        const int at = i == 0 ? 2 : i + 1; // where this picture's X and Y are
+        const bool whole = at + 1 >= argc;
+        // Shown without activation, as a desktop is: the saver started next becomes the
+        // foreground window, as it does when the system starts it.
+        HWND hwnd = MakeWindow(L"RilloDriverPicture", PictureProc, WS_POPUP,
+                               whole ? 0 : _wtoi(args[at]), whole ? 0 : _wtoi(args[at + 1]),
+                               whole ? GetSystemMetrics(SM_CXSCREEN) : bm.bmWidth,
+                               whole ? GetSystemMetrics(SM_CYSCREEN) : bm.bmHeight);
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, LONG_PTR(picture));
+        SetWindowLongW(hwnd, GWL_EXSTYLE, GetWindowLongW(hwnd, GWL_EXSTYLE) | WS_EX_NOACTIVATE);
+        ShowWindow(hwnd, SW_SHOWNA);
+        UpdateWindow(hwnd);
+        if (whole)
+            break;
     }
-    // Shown without activation, as a desktop is: the saver started next becomes the
-    // foreground window, as it does when the system starts it.
-    HWND hwnd = MakeWindow(L"RilloDriverPicture", PictureProc, WS_POPUP, 0, 0,
-                           GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
-    SetWindowLongW(hwnd, GWL_EXSTYLE, GetWindowLongW(hwnd, GWL_EXSTYLE) | WS_EX_NOACTIVATE);
-    ShowWindow(hwnd, SW_SHOWNA);
-    UpdateWindow(hwnd);
     std::printf("showing\n");
     std::fflush(stdout);
     Pump(DWORD(seconds) * 1000);
@@ -264,18 +283,56 @@ int Post(const wchar_t* cls, const wchar_t* msg, const wchar_t* wp, const wchar_
     return g_failures ? 1 : 0;
 }
 
+BOOL CALLBACK PrintMonitor(HMONITOR monitor, HDC, LPRECT, LPARAM) {
+    MONITORINFO info{};
+    info.cbSize = sizeof info;
+    if (GetMonitorInfoW(monitor, &info)) {
+        const RECT& r = info.rcMonitor;
+        std::printf("%ld %ld %ld %ld %s\n", r.left, r.top, r.right, r.bottom,
+                    info.dwFlags & MONITORINFOF_PRIMARY ? "primary" : "other");
+    }
+    return TRUE;
+}
+
+struct ClassSearch {
+    const wchar_t* cls;
+    int count;
+};
+
+BOOL CALLBACK PrintWindow(HWND hwnd, LPARAM lp) {
+    auto* s = reinterpret_cast<ClassSearch*>(lp);
+    wchar_t cls[64] = {};
+    GetClassNameW(hwnd, cls, 64);
+    RECT r{};
+    if (std::wstring(cls) == s->cls && IsWindowVisible(hwnd) && GetWindowRect(hwnd, &r)) {
+        std::printf("window %ld %ld %ld %ld\n", r.left, r.top, r.right, r.bottom);
+        ++s->count;
+    }
+    return TRUE;
+}
+
 } // namespace
 
 int wmain(int argc, wchar_t** argv) {
     const std::wstring cmd = argc > 1 ? argv[1] : L"";
-    if (cmd == L"show" && argc == 4)
-        return Show(argv[2], _wtoi(argv[3]));
+    if (cmd == L"show" && (argc == 4 || (argc >= 6 && (argc - 6) % 3 == 0)))
+        return Show(argc - 2, argv + 2);
+    if (cmd == L"monitors" && argc == 2) {
+        EnumDisplayMonitors(nullptr, nullptr, PrintMonitor, 0);
+        return 0;
+    }
+    if (cmd == L"windows" && argc == 3) {
+        ClassSearch s{argv[2], 0};
+        EnumWindows(PrintWindow, LPARAM(&s));
+        std::printf("count %d\n", s.count);
+        return 0;
+    }
     if (cmd == L"preview" && (argc == 5 || argc == 6))
         return Preview(argv[2], _wtoi(argv[3]), _wtoi(argv[4]), argc == 6 ? _wtol(argv[5]) : 0);
     if (cmd == L"preview-bad" && argc >= 3)
         return PreviewBad(argv[2], argc - 3, argv + 3);
     if (cmd == L"post" && argc == 6)
         return Post(argv[2], argv[3], argv[4], argv[5]);
-    std::fprintf(stderr, "usage: driver show|preview|preview-bad|post ...\n");
+    std::fprintf(stderr, "usage: driver show|monitors|windows|preview|preview-bad|post ...\n");
     return 2;
 }
