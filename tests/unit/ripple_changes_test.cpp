@@ -2,9 +2,9 @@
 // full passes, and the rectangles the field and the tick report must hold every
 // pixel that changed.
 #include "ripple/ripple_field.h"
-#include "ripple/ripple_kernels.h"
 #include "saver/rainfall.h"
 
+#include "kernel_test.h"
 #include "reference_ripple.h"
 
 #include <gtest/gtest.h>
@@ -16,33 +16,7 @@
 
 namespace {
 
-std::vector<const rillo::RippleKernels*> AvailableKernels() {
-    std::vector<const rillo::RippleKernels*> v{&rillo::kPortableKernels};
-    if (const auto* p = rillo::Sse2Kernels())
-        v.push_back(p);
-    if (const auto* p = rillo::Avx2Kernels())
-        v.push_back(p);
-    if (const auto* p = rillo::Avx512Kernels())
-        v.push_back(p);
-    return v;
-}
-
-class RippleChangesTest : public ::testing::TestWithParam<const rillo::RippleKernels*> {
-  protected:
-    void SetUp() override { rillo::UseRippleKernels(GetParam()); }
-    void TearDown() override { rillo::UseRippleKernels(nullptr); }
-};
-
-std::string KernelName(const ::testing::TestParamInfo<const rillo::RippleKernels*>& info) {
-    return info.param->pszName;
-}
-
-std::vector<std::uint32_t> RandomPixels(std::size_t n, std::mt19937& rng) {
-    std::vector<std::uint32_t> v(n);
-    for (auto& p : v)
-        p = rng();
-    return v;
-}
+class RippleChangesTest : public KernelSetTest {};
 
 // Every pixel that differs between before and after lies inside rect.
 ::testing::AssertionResult ChangesInside(const std::vector<std::uint32_t>& before,

@@ -1,6 +1,6 @@
 #include "ripple/ripple_field.h"
-#include "ripple/ripple_kernels.h"
 
+#include "kernel_test.h"
 #include "reference_ripple.h"
 
 #include <gtest/gtest.h>
@@ -14,34 +14,7 @@
 
 namespace {
 
-// Every kernel set this build and processor can run; each test runs with each.
-std::vector<const rillo::RippleKernels*> AvailableKernels() {
-    std::vector<const rillo::RippleKernels*> v{&rillo::kPortableKernels};
-    if (const auto* p = rillo::Sse2Kernels())
-        v.push_back(p);
-    if (const auto* p = rillo::Avx2Kernels())
-        v.push_back(p);
-    if (const auto* p = rillo::Avx512Kernels())
-        v.push_back(p);
-    return v;
-}
-
-class RippleKernelTest : public ::testing::TestWithParam<const rillo::RippleKernels*> {
-  protected:
-    void SetUp() override { rillo::UseRippleKernels(GetParam()); }
-    void TearDown() override { rillo::UseRippleKernels(nullptr); }
-};
-
-std::string KernelName(const ::testing::TestParamInfo<const rillo::RippleKernels*>& info) {
-    return info.param->pszName;
-}
-
-std::vector<std::uint32_t> RandomPixels(std::size_t n, std::mt19937& rng) {
-    std::vector<std::uint32_t> v(n);
-    for (auto& p : v)
-        p = rng(); // top byte set on purpose: the renderer must ignore it
-    return v;
-}
+class RippleKernelTest : public KernelSetTest {};
 
 // Production field and reference side by side.
 struct Twin {
