@@ -8,15 +8,21 @@ if(NOT status EQUAL 0)
 endif()
 
 set(failures 0)
+# report(OK_TEXT FAIL_TEXT CONDITION...): says how the check came out; a failure is
+# counted. The condition is written as if() takes it.
+macro(report ok_text fail_text)
+  if(${ARGN})
+    message(STATUS "ok: ${ok_text}")
+  else()
+    message(STATUS "FAIL: ${fail_text}")
+    math(EXPR failures "${failures} + 1")
+  endif()
+endmacro()
+
 macro(expect field value)
   string(REGEX MATCH "\n${field}[ \t]+([^\n]*)" found "${header}")
   string(STRIP "${CMAKE_MATCH_1}" got)
-  if(got STREQUAL "${value}")
-    message(STATUS "ok: ${field} ${got}")
-  else()
-    message(STATUS "FAIL: ${field} is '${got}', not '${value}'")
-    math(EXPR failures "${failures} + 1")
-  endif()
+  report("${field} ${got}" "${field} is '${got}', not '${value}'" got STREQUAL "${value}")
 endmacro()
 
 expect(MajorSubsystemVersion 6)
@@ -26,12 +32,8 @@ expect(MinorOSystemVersion 0)
 
 string(REGEX MATCH "\nMagic[ \t]+([0-9a-f]+)" found "${header}")
 if(CMAKE_MATCH_1 STREQUAL "010b") # PE32: a 32-bit program
-  if(header MATCHES "large address aware")
-    message(STATUS "ok: the 32-bit program is large address aware")
-  else()
-    message(STATUS "FAIL: the 32-bit program is not large address aware")
-    math(EXPR failures "${failures} + 1")
-  endif()
+  report("the 32-bit program is large address aware"
+         "the 32-bit program is not large address aware" header MATCHES "large address aware")
 endif()
 
 if(failures GREATER 0)
