@@ -10,20 +10,22 @@ wine_run # makes the prefix on first use
 scr=$(winepath -w "$RILLO_SCR")
 driver() { wine_run "$RILLO_SETTINGS_DRIVER" "$@"; }
 
+# stand_in DIR NAME: the command-line recorder as DIR/NAME.exe, which writes what it
+# was started with to DIR/NAME.log; prints the program's Windows path.
+stand_in() {
+  mkdir -p "$1" &&
+    cp "$(dirname "$RILLO_SETTINGS_DRIVER")/rillo_cmdline_recorder.exe" "$1/$2.exe" &&
+    winepath -w "$1/$2.exe"
+}
+
 # The stand-in browser lives in a folder with a blank in its name, as browsers do.
-browser_dir="$work/web browser"
-mkdir -p "$browser_dir"
-cp "$(dirname "$RILLO_SETTINGS_DRIVER")/rillo_cmdline_recorder.exe" "$browser_dir/recorder.exe"
-browser=$(winepath -w "$browser_dir/recorder.exe")
-log="$browser_dir/recorder.log"
+browser=$(stand_in "$work/web browser" recorder)
+log="$work/web browser/recorder.log"
 log_win=$(winepath -w "$log")
 
 # The system's URL handler, as the shell finds it for the address's scheme.
-handler_dir="$work/url handler"
-mkdir -p "$handler_dir"
-cp "$(dirname "$RILLO_SETTINGS_DRIVER")/rillo_cmdline_recorder.exe" "$handler_dir/handler.exe"
-handler=$(winepath -w "$handler_dir/handler.exe")
-handler_log="$handler_dir/handler.log"
+handler=$(stand_in "$work/url handler" handler)
+handler_log="$work/url handler/handler.log"
 handler_log_win=$(winepath -w "$handler_log")
 
 # The prefix's own browser command goes back in place afterwards.
