@@ -42,13 +42,17 @@
 
 namespace {
 
-HWND WaitWindow(const wchar_t* cls, DWORD milliseconds) {
+// The saver's window of this class once it is there; null, and the failure said,
+// when none has come within 20 s.
+HWND WaitWindow(const wchar_t* cls) {
     const DWORD start = GetTickCount();
     for (;;) {
         if (HWND hwnd = FindWindowW(cls, nullptr))
             return hwnd;
-        if (GetTickCount() - start >= milliseconds)
+        if (GetTickCount() - start >= 20000) {
+            std::printf("FAIL: no window of class %ls\n", cls);
             return nullptr;
+        }
         Sleep(50);
     }
 }
@@ -73,11 +77,9 @@ int Hold(const wchar_t* path, int seconds, const wchar_t* marker) {
 }
 
 int Burst(const wchar_t* cls, int count) {
-    HWND hwnd = WaitWindow(cls, 20000);
-    if (!hwnd) {
-        std::printf("FAIL: no window of class %ls\n", cls);
+    HWND hwnd = WaitWindow(cls);
+    if (!hwnd)
         return 1;
-    }
     // The saver's thread stands still while the burst is queued, so that it meets all
     // of it at once instead of closing after the first few.
     HANDLE thread =
@@ -185,11 +187,9 @@ struct SaverHook {
 };
 
 int Watch(const wchar_t* cls, int seconds, int interval, long enough, bool drive) {
-    HWND hwnd = WaitWindow(cls, 20000);
-    if (!hwnd) {
-        std::printf("FAIL: no window of class %ls\n", cls);
+    HWND hwnd = WaitWindow(cls);
+    if (!hwnd)
         return 1;
-    }
     DWORD pid = 0;
     const DWORD thread = GetWindowThreadProcessId(hwnd, &pid);
     HANDLE process =
@@ -273,11 +273,9 @@ int Listen(const wchar_t* cls, int seconds, const std::wstring& list) {
         std::printf("FAIL: bad message list %ls\n", list.c_str());
         return 2;
     }
-    HWND hwnd = WaitWindow(cls, 20000);
-    if (!hwnd) {
-        std::printf("FAIL: no window of class %ls\n", cls);
+    HWND hwnd = WaitWindow(cls);
+    if (!hwnd)
         return 1;
-    }
     DWORD pid = 0;
     const DWORD thread = GetWindowThreadProcessId(hwnd, &pid);
     HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, pid);
