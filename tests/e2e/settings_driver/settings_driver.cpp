@@ -13,6 +13,8 @@
 //       without values the key is removed
 //   settings_driver htmlfile-first
 //       prints "first: NAME|TEXT", the value the command key enumerates first
+#include "../saver_dialog.h"
+
 #include <windows.h>
 
 #include <commctrl.h>
@@ -24,51 +26,9 @@
 
 namespace {
 
-int g_failures = 0;
-PROCESS_INFORMATION g_process{};
 HWND g_dialog = nullptr;
 
 constexpr wchar_t kCommandKey[] = L"htmlfile\\shell\\open\\command";
-
-void Check(bool ok, const std::wstring& what) {
-    std::printf("%s: %ls\n", ok ? "ok" : "FAIL", what.c_str());
-    std::fflush(stdout);
-    if (!ok)
-        ++g_failures;
-}
-
-// A message to a window of the saver; a hung saver fails the step instead of the test.
-LRESULT Send(HWND hwnd, UINT message, WPARAM wParam = 0, LPARAM lParam = 0) {
-    DWORD_PTR result = 0;
-    if (!SendMessageTimeoutW(hwnd, message, wParam, lParam, SMTO_ABORTIFHUNG, 5000, &result))
-        Check(false, L"message " + std::to_wstring(message) + L" answered in time");
-    return LRESULT(result);
-}
-
-std::wstring TextOf(HWND hwnd) {
-    const auto length = Send(hwnd, WM_GETTEXTLENGTH);
-    std::vector<wchar_t> buffer(size_t(length > 0 ? length : 0) + 1, L'\0');
-    Send(hwnd, WM_GETTEXT, buffer.size(), LPARAM(buffer.data()));
-    return buffer.data();
-}
-
-std::wstring ClassOf(HWND hwnd) {
-    wchar_t name[64] = L"";
-    GetClassNameW(hwnd, name, 64);
-    return name;
-}
-
-// Waits for the condition, polling every 50 ms.
-template <class Condition> bool WaitFor(Condition condition, DWORD milliseconds) {
-    const DWORD start = GetTickCount();
-    for (;;) {
-        if (condition())
-            return true;
-        if (GetTickCount() - start >= milliseconds)
-            return false;
-        Sleep(50);
-    }
-}
 
 // The saver's thread is in a menu's modal loop.
 bool InMenu() {
@@ -94,36 +54,13 @@ bool Drained() {
     return drained;
 }
 
-bool Running() {
-    return WaitForSingleObject(g_process.hProcess, 0) == WAIT_TIMEOUT;
-}
-
-struct DialogSearch {
-    DWORD pid;
-    const wchar_t* caption;
-    const wchar_t* except;
-    HWND found;
-};
-
-BOOL CALLBACK MatchDialog(HWND hwnd, LPARAM lp) {
-    auto* s = reinterpret_cast<DialogSearch*>(lp);
-    DWORD pid = 0;
-    GetWindowThreadProcessId(hwnd, &pid);
-    if (pid != s->pid || !IsWindowVisible(hwnd) || ClassOf(hwnd) != L"#32770")
-        return TRUE;
-    const std::wstring text = TextOf(hwnd);
-    if ((s->caption && text != s->caption) || (s->except && text == s->except))
-        return TRUE;
-    s->found = hwnd;
-    return FALSE;
-}
-
 // The saver's visible top-level dialog with this caption, or with any caption but
 // `except` when `caption` is null.
 HWND FindDialog(const wchar_t* caption, const wchar_t* except = nullptr) {
-    DialogSearch search{g_process.dwProcessId, caption, except, nullptr};
-    EnumWindows(MatchDialog, LPARAM(&search));
-    return search.found;
+    return FindSaverDialog([caption, except](HWND hwnd) {
+        const std::wstring text = TextOf(hwnd);
+        return (!caption || text == caption) && !(except && text == except);
+    });
 }
 
 HWND Item(int id) {
@@ -134,16 +71,6 @@ HWND Focus() {
     GUITHREADINFO info{};
     info.cbSize = sizeof info;
     return GetGUIThreadInfo(g_process.dwThreadId, &info) ? info.hwndFocus : nullptr;
-}
-
-POINT Centre(HWND hwnd) {
-    RECT r{};
-    GetWindowRect(hwnd, &r);
-    return {(r.left + r.right) / 2, (r.top + r.bottom) / 2};
-}
-
-bool Near(POINT a, POINT b) {
-    return std::abs(a.x - b.x) <= 1 && std::abs(a.y - b.y) <= 1;
 }
 
 std::vector<std::wstring> Split(const std::wstring& text, size_t maxParts = 0) {
@@ -281,10 +208,7 @@ void RunStep(const std::wstring& step) {
     } else if (name == L"toplevel") { // neither parent nor owner, centred in the work area
         Check(!GetParent(g_dialog) && !GetWindow(g_dialog, GW_OWNER),
               L"the dialog has no parent and no owner");
-        RECT work{};
-        SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
-        Check(Near(Centre(g_dialog), {(work.left + work.right) / 2, (work.top + work.bottom) / 2}),
-              L"the dialog is centred in the work area");
+        Check(Near(Centre(g_dialog), WorkAreaCentre()), L"the dialog is centred in the work area");
     } else if (name == L"text") { // text=ID,TEXT
         const auto parts = Split(value, 2);
         Check(TextOf(Item(Int(parts[0]))) == parts[1],
@@ -361,10 +285,7 @@ void RunStep(const std::wstring& step) {
         Check(Running() && IsWindowVisible(g_dialog) && IsWindowEnabled(g_dialog),
               L"the settings dialog is still open");
     } else if (name == L"exits") { // the saver ends, with code 0
-        const bool ended = WaitForSingleObject(g_process.hProcess, 10000) == WAIT_OBJECT_0;
-        DWORD code = 1;
-        GetExitCodeProcess(g_process.hProcess, &code);
-        Check(ended && code == 0, L"the saver ends with code 0");
+        ExpectExit();
     } else if (name == L"waitfile") { // waitfile=PATH,MS
         const auto parts = Split(value, 2);
         const auto& path = parts[0];
@@ -388,34 +309,13 @@ int Run(int argc, wchar_t** argv) {
         std::printf("usage: settings_driver run SCR ARGS STEP...\n");
         return 2;
     }
-    std::wstring line = L"\"" + std::wstring(argv[2]) + L"\"";
-    if (*argv[3])
-        line += L" " + std::wstring(argv[3]);
-    std::vector<wchar_t> buffer(line.begin(), line.end());
-    buffer.push_back(0);
-    STARTUPINFOW si{};
-    si.cb = sizeof si;
-    if (!CreateProcessW(nullptr, buffer.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
-                        &g_process)) {
-        Check(false, L"rillo.scr starts: " + line);
-        return 1;
-    }
-    WaitFor(
-        [] { return (g_dialog = FindDialog(nullptr, L"About Saver")) != nullptr || !Running(); },
-        20000);
-    Check(g_dialog != nullptr, L"'" + std::wstring(argv[3]) + L"' shows the settings dialog");
+    g_dialog =
+        StartSettings(argv[2], argv[3], [](HWND hwnd) { return TextOf(hwnd) != L"About Saver"; });
     if (g_dialog) {
         for (int i = 4; i < argc; ++i)
             RunStep(argv[i]);
     }
-    if (Running()) {
-        Check(false, L"the saver has ended after the last step");
-        TerminateProcess(g_process.hProcess, 1);
-        WaitForSingleObject(g_process.hProcess, 5000);
-    }
-    CloseHandle(g_process.hThread);
-    CloseHandle(g_process.hProcess);
-    return g_failures ? 1 : 0;
+    return Finish();
 }
 
 int SetHtmlFile(int argc, wchar_t** argv) {

@@ -13,6 +13,8 @@
 //                                 and once it is closed the dialog is still open at W
 //   settings_host access PATH     prints "error N", what creating the new file PATH
 //                                 gives (0: it could be made; it is removed again)
+#include "../saver_dialog.h"
+
 #include <windows.h>
 
 #include <commctrl.h>
@@ -30,133 +32,18 @@ constexpr int kWavelength = 1017;
 constexpr int kWavelengthReadout = 1019;
 constexpr int kAmplitudeReadout = 1020;
 
-int g_failures = 0;
-PROCESS_INFORMATION g_process{};
-
-void Check(bool ok, const std::wstring& what) {
-    std::printf("%s: %ls\n", ok ? "ok" : "FAIL", what.c_str());
-    std::fflush(stdout);
-    if (!ok)
-        ++g_failures;
-}
-
-// Our own window must answer while we wait: the saver's dialog manager sends to it.
-void Pump() {
-    MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
-    }
-}
-
-template <class Condition> bool WaitFor(Condition condition, DWORD milliseconds) {
-    const DWORD start = GetTickCount();
-    for (;;) {
-        Pump();
-        if (condition())
-            return true;
-        if (GetTickCount() - start >= milliseconds)
-            return false;
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
-    }
-}
-
-bool Running() {
-    return WaitForSingleObject(g_process.hProcess, 0) == WAIT_TIMEOUT;
-}
-
-LRESULT Send(HWND hwnd, UINT message, WPARAM wParam = 0, LPARAM lParam = 0) {
-    DWORD_PTR result = 0;
-    if (!SendMessageTimeoutW(hwnd, message, wParam, lParam, SMTO_ABORTIFHUNG, 5000, &result))
-        Check(false, L"message " + std::to_wstring(message) + L" answered in time");
-    return LRESULT(result);
-}
-
-std::wstring TextOf(HWND hwnd) {
-    const auto length = Send(hwnd, WM_GETTEXTLENGTH);
-    std::vector<wchar_t> buffer(size_t(length > 0 ? length : 0) + 1, L'\0');
-    Send(hwnd, WM_GETTEXT, buffer.size(), LPARAM(buffer.data()));
-    return buffer.data();
-}
-
-struct Search {
-    DWORD pid;
-    HWND except;
-    HWND found;
-};
-
-BOOL CALLBACK Match(HWND hwnd, LPARAM lp) {
-    auto* s = reinterpret_cast<Search*>(lp);
-    DWORD pid = 0;
-    GetWindowThreadProcessId(hwnd, &pid);
-    wchar_t cls[16] = L"";
-    GetClassNameW(hwnd, cls, 16);
-    if (pid != s->pid || hwnd == s->except || !IsWindowVisible(hwnd) ||
-        std::wstring(cls) != L"#32770")
-        return TRUE;
-    s->found = hwnd;
-    return FALSE;
-}
-
-// A visible dialog of the saver other than `except`.
 HWND FindDialog(HWND except = nullptr) {
-    Search search{g_process.dwProcessId, except, nullptr};
-    EnumWindows(Match, LPARAM(&search));
-    return search.found;
+    return FindSaverDialog([except](HWND hwnd) { return hwnd != except; });
 }
 
-POINT Centre(HWND hwnd) {
-    RECT r{};
-    GetWindowRect(hwnd, &r);
-    return {(r.left + r.right) / 2, (r.top + r.bottom) / 2};
-}
-
-bool Near(POINT a, POINT b) {
-    return std::abs(a.x - b.x) <= 1 && std::abs(a.y - b.y) <= 1;
+// Starts "SCR ARGS" and waits for its dialog, the only one it shows at first.
+HWND Start(const std::wstring& scr, const std::wstring& args) {
+    return StartSettings(scr, args, [](HWND) { return true; });
 }
 
 std::wstring Readouts(HWND dialog) {
     return TextOf(GetDlgItem(dialog, kWavelengthReadout)) + L"," +
            TextOf(GetDlgItem(dialog, kAmplitudeReadout));
-}
-
-// Starts "SCR ARGS" and waits for its dialog.
-HWND Start(const std::wstring& scr, const std::wstring& args) {
-    std::wstring line = L"\"" + scr + L"\" " + args;
-    std::vector<wchar_t> buffer(line.begin(), line.end());
-    buffer.push_back(0);
-    STARTUPINFOW si{};
-    si.cb = sizeof si;
-    if (!CreateProcessW(nullptr, buffer.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
-                        &g_process)) {
-        Check(false, L"rillo.scr starts: " + line);
-        return nullptr;
-    }
-    HWND dialog = nullptr;
-    WaitFor([&] { return (dialog = FindDialog()) != nullptr || !Running(); }, 20000);
-    Check(dialog != nullptr, L"'" + args + L"' shows the settings dialog");
-    return dialog;
-}
-
-// The saver ends with code 0 (after Quit or a good Save).
-void ExpectExit() {
-    const bool ended = WaitFor([] { return !Running(); }, 10000);
-    DWORD code = 1;
-    GetExitCodeProcess(g_process.hProcess, &code);
-    Check(ended && code == 0, L"the saver ends with code 0");
-}
-
-int Finish() {
-    if (g_process.hProcess) {
-        if (Running()) {
-            Check(false, L"the saver has ended after the last step");
-            TerminateProcess(g_process.hProcess, 1);
-            WaitForSingleObject(g_process.hProcess, 5000);
-        }
-        CloseHandle(g_process.hThread);
-        CloseHandle(g_process.hProcess);
-    }
-    return g_failures ? 1 : 0;
 }
 
 HWND MakeHost(int x, int y, int width, int height) {
@@ -210,10 +97,7 @@ int Dead(const std::wstring& scr) {
     if (dialog) {
         Check(!GetWindow(dialog, GW_OWNER) && !GetParent(dialog),
               L"the dialog has no owner and no parent");
-        RECT work{};
-        SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
-        Check(Near(Centre(dialog), {(work.left + work.right) / 2, (work.top + work.bottom) / 2}),
-              L"the dialog is centred in the work area");
+        Check(Near(Centre(dialog), WorkAreaCentre()), L"the dialog is centred in the work area");
         PostMessageW(GetDlgItem(dialog, kQuit), BM_CLICK, 0, 0);
         ExpectExit();
     }
@@ -233,9 +117,7 @@ int PrintReadouts(const std::wstring& scr) {
 std::wstring BoxText(HWND box) {
     std::wstring text;
     for (HWND child = GetWindow(box, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
-        wchar_t cls[16] = L"";
-        GetClassNameW(child, cls, 16);
-        if (std::wstring(cls) == L"Static")
+        if (ClassOf(child) == L"Static")
             text += TextOf(child);
     }
     return text;
