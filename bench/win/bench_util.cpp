@@ -75,6 +75,16 @@ DWORD DesktopPixel(int x, int y) {
     return r << 16 | g << 8 | b;
 }
 
+BITMAPINFO Info32(int width, int height) {
+    BITMAPINFO bi{};
+    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+    bi.bmiHeader.biWidth = width;
+    bi.bmiHeader.biHeight = height;
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 32;
+    return bi;
+}
+
 HWND MakeWindow(const wchar_t* cls, WNDPROC proc, DWORD exStyle) {
     WNDCLASSW wc{};
     wc.lpfnWndProc = proc;
@@ -84,6 +94,16 @@ HWND MakeWindow(const wchar_t* cls, WNDPROC proc, DWORD exStyle) {
     ::RegisterClassW(&wc);
     return ::CreateWindowExW(exStyle, cls, L"", WS_POPUP | WS_VISIBLE, 0, 0, ScreenWidth(),
                              ScreenHeight(), nullptr, nullptr, wc.hInstance, nullptr);
+}
+
+LRESULT CALLBACK BlankProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    if (msg == WM_PAINT) {
+        PAINTSTRUCT ps;
+        ::BeginPaint(hwnd, &ps);
+        ::EndPaint(hwnd, &ps);
+        return 0;
+    }
+    return ::DefWindowProcW(hwnd, msg, wp, lp);
 }
 
 namespace {
@@ -108,12 +128,7 @@ LRESULT CALLBACK DesktopProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
 
 Desktop::Desktop() {
     const int w = ScreenWidth(), h = ScreenHeight();
-    BITMAPINFO bi{};
-    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
-    bi.bmiHeader.biWidth = w;
-    bi.bmiHeader.biHeight = -h;
-    bi.bmiHeader.biPlanes = 1;
-    bi.bmiHeader.biBitCount = 32;
+    const BITMAPINFO bi = Info32(w, -h);
     void* bits = nullptr;
     m_picture.reset(::CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &bits, nullptr, 0));
     if (!m_picture)

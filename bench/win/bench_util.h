@@ -28,7 +28,7 @@ class Table {
     std::vector<std::pair<std::string, std::vector<double>>> m_rows;
 };
 
-// Dispatches this thread's messages for the given time.
+// Dispatches this thread's messages for the given time; 0 empties the queue once.
 void Pump(DWORD milliseconds);
 
 int ScreenWidth();
@@ -41,8 +41,15 @@ int ScreenDepth();
 // black never matches it.
 DWORD DesktopPixel(int x, int y);
 
+// The header of a 32-bit DIB; a negative height makes it top-down (row 0 on top).
+BITMAPINFO Info32(int width, int height);
+
 // A visible pop-up window over the whole screen, of a class registered once.
 HWND MakeWindow(const wchar_t* cls, WNDPROC proc, DWORD exStyle);
+
+// The window procedure of a window the benchmark draws into itself: painting it
+// leaves the screen as it is, so that only the timed drawing puts pixels there.
+LRESULT CALLBACK BlankProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
 
 // The desktop picture over the whole screen for as long as the object lives; the
 // constructor returns once it has been painted.

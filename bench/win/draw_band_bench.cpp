@@ -6,7 +6,10 @@
 // QueryPerformanceCounter and include GdiFlush.
 //
 //   draw_band_bench [TICKS]
+#include "bench_util.h"
+
 #include "framework/dc.h"
+#include "framework/unique_handle.h"
 #include "ripple/dib_surface.h"
 #include "saver/rainfall.h"
 
@@ -18,33 +21,6 @@
 #include <vector>
 
 namespace {
-
-double Now() {
-    static const double msPerTick = [] {
-        LARGE_INTEGER f;
-        ::QueryPerformanceFrequency(&f);
-        return 1000.0 / double(f.QuadPart);
-    }();
-    LARGE_INTEGER t;
-    ::QueryPerformanceCounter(&t);
-    return double(t.QuadPart) * msPerTick;
-}
-
-void Pump() {
-    MSG msg;
-    while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
-        ::DispatchMessageW(&msg);
-}
-
-LRESULT CALLBACK BlankProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-    if (msg == WM_PAINT) {
-        PAINTSTRUCT ps;
-        ::BeginPaint(hwnd, &ps);
-        ::EndPaint(hwnd, &ps);
-        return 0;
-    }
-    return ::DefWindowProcW(hwnd, msg, wp, lp);
-}
 
 double Median(std::vector<double> v) {
     std::sort(v.begin(), v.end());
@@ -62,15 +38,10 @@ double Mean(const std::vector<double>& v) {
 
 int wmain(int argc, wchar_t** argv) {
     const int ticks = argc > 1 ? std::max(1, _wtoi(argv[1])) : 300;
-    const int w = ::GetSystemMetrics(SM_CXSCREEN), h = ::GetSystemMetrics(SM_CYSCREEN);
+    const int w = bench::ScreenWidth(), h = bench::ScreenHeight();
 
     // A bottom-up frame, as the saver's, over a picture with detail everywhere.
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    info.bmiHeader.biWidth = w;
-    info.bmiHeader.biHeight = h;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
+    const BITMAPINFO info = bench::Info32(w, h);
     std::vector<std::uint32_t> picture(std::size_t(w) * h);
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x)
@@ -83,22 +54,16 @@ int wmain(int argc, wchar_t** argv) {
         return 1;
     }
 
-    WNDCLASSW wc{};
-    wc.lpfnWndProc = BlankProc;
-    wc.hInstance = ::GetModuleHandleW(nullptr);
-    wc.lpszClassName = L"RilloBandBench";
-    ::RegisterClassW(&wc);
-    HWND hwnd = ::CreateWindowExW(WS_EX_TOPMOST, wc.lpszClassName, L"", WS_POPUP | WS_VISIBLE, 0, 0,
-                                  w, h, nullptr, nullptr, wc.hInstance, nullptr);
+    HWND hwnd = bench::MakeWindow(L"RilloBandBench", bench::BlankProc, WS_EX_TOPMOST);
     if (!hwnd) {
         std::printf("could not make the window\n");
         return 1;
     }
     ::UpdateWindow(hwnd);
-    Pump();
-    HDC hdc = ::GetDC(hwnd);
+    bench::Pump(0);
+    rillo::UniqueWindowDc windowDc = rillo::GetUniqueDc(hwnd);
     CDC dc; // wraps the window's DC without owning it
-    dc.m_hDC = hdc;
+    dc.m_hDC = windowDc.get();
 
     rillo::Rainfall rain;
     rain.Resize(w, h);
@@ -123,7 +88,7 @@ int wmain(int argc, wchar_t** argv) {
         // Taking turns at going first, so none is favoured by what the others left.
         for (int k = 0; k < 3; ++k) {
             const int way = (i + k) % 3;
-            const double t0 = Now();
+            const double t0 = bench::Now();
             if (way == 0)
                 for (int n = 0; n < steps; ++n)
                     frame.Draw(&dc, 0, 0, FALSE);
@@ -132,11 +97,11 @@ int wmain(int argc, wchar_t** argv) {
             else if (!rc.IsEmpty())
                 frame.DrawBand(&dc, 0, 0, r, FALSE);
             ::GdiFlush();
-            (way == 0 ? perStep : way == 1 ? whole : band).push_back(Now() - t0);
+            (way == 0 ? perStep : way == 1 ? whole : band).push_back(bench::Now() - t0);
         }
-        Pump();
+        bench::Pump(0);
     }
-    ::ReleaseDC(hwnd, hdc);
+    windowDc.reset();
     ::DestroyWindow(hwnd);
 
     std::printf("screen %d x %d, %d raining ticks of %d, %d drawn as less than the frame\n", w, h,

@@ -14,16 +14,6 @@ namespace bench {
 
 namespace {
 
-LRESULT CALLBACK BlankProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-    if (msg == WM_PAINT) {
-        PAINTSTRUCT ps;
-        ::BeginPaint(hwnd, &ps);
-        ::EndPaint(hwnd, &ps);
-        return 0;
-    }
-    return ::DefWindowProcW(hwnd, msg, wp, lp);
-}
-
 // The desktop picture as a device-dependent bitmap, as the saver's snapshot is.
 rillo::UniqueBitmap SnapshotOf(HBITMAP desktop, int w, int h) {
     CClientDC screen(nullptr);

@@ -22,12 +22,7 @@ struct Region {
 };
 
 void Read(HDC screen, HDC mem, Region& r) {
-    BITMAPINFO bi{};
-    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
-    bi.bmiHeader.biWidth = r.w;
-    bi.bmiHeader.biHeight = -r.h;
-    bi.bmiHeader.biPlanes = 1;
-    bi.bmiHeader.biBitCount = 32;
+    const BITMAPINFO bi = Info32(r.w, -r.h);
     void* bits = nullptr;
     rillo::UniqueBitmap section(
         ::CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &bits, nullptr, 0));
