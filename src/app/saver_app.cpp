@@ -49,7 +49,6 @@ BOOL CSaverApp::InitInstance() {
     wchar_t dir[MAX_PATH] = L"";
     const UINT n = ::GetWindowsDirectoryW(dir, MAX_PATH);
     m_strWindowsDir.assign(dir, n < MAX_PATH ? n : 0);
-    m_strSettingsPath = m_strWindowsDir + L"\\" + m_strShortName + L"lst.txt";
     // A standard user cannot write the Windows folder: each user may have a file of
     // their own, and older builds' saves may wait where UAC virtualization put them.
     m_settingsPaths =

@@ -35,7 +35,6 @@ class CSaverApp : public CWinApp {
     rillo::SaverSettings GetSettings() const { return {m_nWavelength, m_nAmplitude}; }
 
     std::wstring m_strWindowsDir;
-    std::wstring m_strSettingsPath; // the Windows folder's file
     rillo::SettingsPaths m_settingsPaths;
     std::string m_strLoadedFirstLine; // the bytes of the loaded file's first line
     std::wstring m_strShortName;
