@@ -8,9 +8,6 @@
 
 namespace {
 
-// The dialog DoModal is creating on this thread, bound at its first message.
-thread_local CDialog* t_initDialog = nullptr;
-
 // "%d" as the exchange reads it: blanks around one decimal integer, nothing else.
 bool ParseInt(const std::wstring& text, int& value) {
     const wchar_t* p = text.c_str();
@@ -81,29 +78,41 @@ INT_PTR CDialog::DoModal() {
     if (owner && (::GetWindowLongW(owner, GWL_STYLE) & WS_CHILD))
         owner = ::GetAncestor(owner, GA_ROOT);
 
-    CDialog* const outer = t_initDialog;
-    t_initDialog = this;
-    const INT_PTR result = ::DialogBoxParamW(GetAppInstance(), MAKEINTRESOURCEW(m_nTemplateId),
-                                             owner, &DialogProc, reinterpret_cast<LPARAM>(this));
-    t_initDialog = outer;
-    return result;
+    return ::DialogBoxParamW(GetAppInstance(), MAKEINTRESOURCEW(m_nTemplateId), owner, &DialogProc,
+                             reinterpret_cast<LPARAM>(this));
 }
 
 INT_PTR CALLBACK CDialog::DialogProc(HWND hwnd, UINT message, WPARAM wParam,
                                      LPARAM lParam) noexcept {
-    // Once bound, the dialog is subclassed: WndProc has already given the message to
-    // WindowProc, whose Default() brought it here for the dialog manager's defaults.
-    if (FromHandleBound(hwnd))
+    if (message == WM_INITDIALOG) {
+        if (auto* dlg = reinterpret_cast<CDialog*>(lParam); dlg && !dlg->m_hWnd)
+            dlg->Bind(hwnd);
+    }
+    // Messages before WM_INITDIALOG (WM_SETFONT) find no object yet.
+    CWnd* dlg = BoundObject(hwnd);
+    if (!dlg)
         return FALSE;
-    CDialog* dlg =
-        message == WM_INITDIALOG && lParam ? reinterpret_cast<CDialog*>(lParam) : t_initDialog;
-    if (!dlg || dlg->m_hWnd || !dlg->SubclassWindow(hwnd))
+    bool leftToDialogManager = false;
+    const LRESULT result = dlg->Dispatch(message, wParam, lParam, &leftToDialogManager);
+    if (leftToDialogManager)
         return FALSE;
-    t_initDialog = nullptr;
-    if (message != WM_INITDIALOG)
-        return FALSE; // e.g. WM_SETFONT: the dialog manager's default
-    // WM_INITDIALOG arrived before the subclass: give it to WindowProc ourselves.
-    return CWnd::WndProc(hwnd, message, wParam, lParam);
+    switch (message) {
+    case WM_INITDIALOG:
+    case WM_CTLCOLORMSGBOX:
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORLISTBOX:
+    case WM_CTLCOLORBTN:
+    case WM_CTLCOLORDLG:
+    case WM_CTLCOLORSCROLLBAR:
+    case WM_CTLCOLORSTATIC:
+    case WM_COMPAREITEM:
+    case WM_VKEYTOITEM:
+    case WM_CHARTOITEM:
+    case WM_QUERYDRAGICON:
+        return result; // these answer in the dialog procedure's own result
+    }
+    ::SetWindowLongPtrW(hwnd, DWLP_MSGRESULT, result);
+    return TRUE;
 }
 
 LRESULT CDialog::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {

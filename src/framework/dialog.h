@@ -50,6 +50,9 @@ class CDialog : public CWnd {
     bool QuitsWhenMainWindowDestroyed() const noexcept override { return false; }
 
   private:
+    // Binds the object at WM_INITDIALOG (DoModal passes it as the parameter) and gives
+    // it every message from then on; what WindowProc leaves to Default() goes to the
+    // dialog manager.
     static INT_PTR CALLBACK DialogProc(HWND hwnd, UINT message, WPARAM wParam,
                                        LPARAM lParam) noexcept;
 

@@ -2,30 +2,9 @@
 
 #include "framework/win_app.h"
 
-namespace {
-
-// The message being handled on this thread, for Default().
-struct CurrentMessage {
-    HWND hwnd = nullptr;
-    UINT message = 0;
-    WPARAM wParam = 0;
-    LPARAM lParam = 0;
-};
-thread_local CurrentMessage t_current;
-
-// The object whose window CreateEx is creating on this thread; bound at the
-// window's first message (WM_GETMINMAXINFO comes before WM_NCCREATE).
-thread_local CWnd* t_creating = nullptr;
-
-CWnd* BoundObject(HWND hwnd) noexcept {
-    return reinterpret_cast<CWnd*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-}
-
-} // namespace
-
 CWnd::~CWnd() {
     // A window that outlives its object would call into freed memory: unbind first.
-    if (HWND hwnd = m_hWnd; hwnd && FromHandleBound(hwnd) == this) {
+    if (HWND hwnd = m_hWnd; hwnd && m_bBound) {
         Unbind();
         ::DestroyWindow(hwnd);
     }
@@ -53,18 +32,20 @@ BOOL CWnd::RegisterClass(LPCWSTR className, UINT classStyle, HCURSOR cursor, HBR
     return ::RegisterClassExW(&wc) != 0;
 }
 
+CWnd* CWnd::BoundObject(HWND hwnd) noexcept {
+    return reinterpret_cast<CWnd*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+}
+
 void CWnd::Bind(HWND hwnd) noexcept {
     m_hWnd = hwnd;
+    m_bBound = true;
     ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
 }
 
 void CWnd::Unbind() noexcept {
-    if (m_hWnd) {
-        if (m_pfnOldProc)
-            ::SetWindowLongPtrW(m_hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(m_pfnOldProc));
+    if (m_hWnd && m_bBound)
         ::SetWindowLongPtrW(m_hWnd, GWLP_USERDATA, 0);
-    }
-    m_pfnOldProc = nullptr;
+    m_bBound = false;
     m_hWnd = nullptr;
     if (CWinApp* app = GetCurrentApp(); app && app->m_pMainWnd == this) {
         app->m_pMainWnd = nullptr;
@@ -77,65 +58,53 @@ BOOL CWnd::CreateEx(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD 
                     int width, int height, HWND parent, HMENU idOrMenu) noexcept {
     if (m_hWnd)
         return FALSE;
-    CWnd* const outer = t_creating;
-    t_creating = this;
     HWND hwnd = ::CreateWindowExW(exStyle, className, windowName, style, x, y, width, height,
-                                  parent, idOrMenu, GetAppInstance(), nullptr);
-    const bool unbound = t_creating == this;
-    t_creating = outer;
-    if (hwnd && unbound)
-        SubclassWindow(hwnd); // a class whose procedure is not ours
-    return hwnd != nullptr;
-}
-
-BOOL CWnd::SubclassWindow(HWND hwnd) noexcept {
-    if (m_hWnd || !hwnd || !::IsWindow(hwnd) || FromHandleBound(hwnd))
+                                  parent, idOrMenu, GetAppInstance(), this);
+    // A failed creation may have deleted this object (see PostNcDestroy).
+    if (!hwnd)
         return FALSE;
-    Bind(hwnd);
-    ::SetLastError(0);
-    const LONG_PTR old =
-        ::SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&CWnd::WndProc));
-    if (!old && ::GetLastError() != 0) {
-        ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
-        m_hWnd = nullptr;
+    if (m_hWnd != hwnd) { // a class whose procedure is not ours never bound the object
+        ::DestroyWindow(hwnd);
         return FALSE;
     }
-    m_pfnOldProc = reinterpret_cast<WNDPROC>(old);
     return TRUE;
 }
 
-CWnd* CWnd::FromHandleBound(HWND hwnd) noexcept {
-    // Only our procedure gives GWLP_USERDATA this meaning.
-    if (!hwnd ||
-        reinterpret_cast<WNDPROC>(::GetWindowLongPtrW(hwnd, GWLP_WNDPROC)) != &CWnd::WndProc)
-        return nullptr;
-    return BoundObject(hwnd);
+LRESULT CALLBACK CWnd::WndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
+    if (message == WM_NCCREATE) {
+        const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
+        if (auto* wnd = static_cast<CWnd*>(create->lpCreateParams); wnd && !wnd->m_hWnd)
+            wnd->Bind(hwnd);
+    }
+    // Messages before WM_NCCREATE (WM_GETMINMAXINFO) find no object yet.
+    if (CWnd* wnd = BoundObject(hwnd))
+        return wnd->Dispatch(message, wParam, lParam, nullptr);
+    return ::DefWindowProcW(hwnd, message, wParam, lParam);
 }
 
-LRESULT CALLBACK CWnd::WndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
-    CWnd* wnd = BoundObject(hwnd);
-    if (!wnd) {
-        wnd = t_creating;
-        if (!wnd)
-            return ::DefWindowProcW(hwnd, message, wParam, lParam);
-        t_creating = nullptr;
-        wnd->Bind(hwnd);
-    }
-
-    const CurrentMessage saved = t_current;
-    t_current = CurrentMessage{hwnd, message, wParam, lParam};
+LRESULT CWnd::Dispatch(UINT message, WPARAM wParam, LPARAM lParam,
+                       bool* leftToDialogManager) noexcept {
+    const Message outer = m_current;
+    m_current = Message{message, wParam, lParam, leftToDialogManager};
+    ++m_nDepth;
     LRESULT result = 0;
     try {
-        result = wnd->WindowProc(message, wParam, lParam);
+        result = WindowProc(message, wParam, lParam);
     } catch (...) {
         // Nothing may unwind into Windows; a failed creation message fails the window.
         result = message == WM_CREATE ? -1 : 0;
     }
-    t_current = saved;
+    m_current = outer;
     if (message == WM_NCDESTROY) {
-        wnd->Unbind();
+        Unbind();
+        m_bPostNcDestroyDue = true;
+    }
+    // A window destroyed from inside one of its own handlers: the object lives until
+    // that handler has returned.
+    if (--m_nDepth == 0 && m_bPostNcDestroyDue) {
+        m_bPostNcDestroyDue = false;
         try {
-            wnd->PostNcDestroy(); // may delete the object
+            PostNcDestroy(); // may delete the object
         } catch (...) {
         }
     }
@@ -147,14 +116,18 @@ LRESULT CWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 LRESULT CWnd::Default() {
-    if (!m_hWnd || t_current.hwnd != m_hWnd)
+    if (!m_hWnd || m_nDepth == 0)
         return 0;
-    return DefWindowProc(t_current.message, t_current.wParam, t_current.lParam);
+    return DefWindowProc(m_current.message, m_current.wParam, m_current.lParam);
 }
 
 LRESULT CWnd::DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
-    if (m_pfnOldProc)
-        return ::CallWindowProcW(m_pfnOldProc, m_hWnd, message, wParam, lParam);
+    if (!m_hWnd)
+        return 0;
+    if (m_current.leftToDialogManager) {
+        *m_current.leftToDialogManager = true;
+        return 0;
+    }
     return ::DefWindowProcW(m_hWnd, message, wParam, lParam);
 }
 

@@ -3,8 +3,10 @@
 // Our message map is a plain switch: a class handles its messages in WindowProc,
 // calling its OnXxx handlers, and passes everything else to its base class's
 // WindowProc; CWnd::WindowProc ends the chain with the default procedure. The object
-// is bound to its HWND from the window's first message on (see CreateEx), and unbound
-// after WM_NCDESTROY, when PostNcDestroy runs (a heap window may delete itself there).
+// is bound to its HWND from WM_NCCREATE on (CreateEx passes it as the creation
+// parameter) and unbound at WM_NCDESTROY. PostNcDestroy runs once the window's last
+// message has been handled, so a heap window may delete itself there even when it was
+// destroyed from inside one of its own handlers.
 //
 // An object that never created a window owns nothing: setting its m_hWnd gives a
 // temporary view of a foreign window (the preview's host pane), which outlives it.
@@ -32,10 +34,9 @@ class CWnd : public CObject {
     static BOOL RegisterClass(LPCWSTR className, UINT classStyle, HCURSOR cursor, HBRUSH background,
                               HICON icon) noexcept;
 
-    // Creates the window and binds this object to it. For a class registered with
-    // RegisterClass every message from the first one reaches WindowProc (WM_CREATE
-    // included); a window of another class (a system control) is subclassed once it
-    // exists. Returns FALSE when the window could not be created.
+    // Creates a window of a class registered with RegisterClass and binds this object
+    // to it: every message from WM_NCCREATE on reaches WindowProc. Returns FALSE when
+    // the window could not be created, or its class is not one of ours.
     BOOL CreateEx(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD style, int x, int y,
                   int width, int height, HWND parent, HMENU idOrMenu) noexcept;
 
@@ -57,29 +58,43 @@ class CWnd : public CObject {
     // The message map: override, handle your messages, pass the rest to the base.
     virtual LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam);
     // Default processing of the message being handled right now, with its own
-    // parameters: the subclassed procedure if any, else DefWindowProc.
+    // parameters. A dialog leaves it to the dialog manager, which processes the message
+    // once WindowProc has returned.
     LRESULT Default();
     // Called after the window's last message; m_hWnd is already null.
     virtual void PostNcDestroy() {}
     // Whether destroying this window, when it is the application's main window, ends
     // the message loop with WM_QUIT(0). Modal dialogs end their own loop.
     virtual bool QuitsWhenMainWindowDestroyed() const noexcept { return true; }
-    // Routes a foreign window's messages to this object until either ends.
-    BOOL SubclassWindow(HWND hwnd) noexcept;
 
   private:
     friend class CDialog;
+
+    // The message being handled, for Default().
+    struct Message {
+        UINT message = 0;
+        WPARAM wParam = 0;
+        LPARAM lParam = 0;
+        // A dialog's: set when the message is left to the dialog manager.
+        bool* leftToDialogManager = nullptr;
+    };
+
     static LRESULT CALLBACK WndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) noexcept;
-    // The object bound to hwnd by this framework, or null.
-    static CWnd* FromHandleBound(HWND hwnd) noexcept;
+    // The object bound to hwnd, which must be a window of ours.
+    static CWnd* BoundObject(HWND hwnd) noexcept;
+    // Gives one message to WindowProc; after the window's last message, unbinds and
+    // calls PostNcDestroy, which may delete the object.
+    LRESULT Dispatch(UINT message, WPARAM wParam, LPARAM lParam,
+                     bool* leftToDialogManager) noexcept;
     LRESULT DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam);
     void Bind(HWND hwnd) noexcept;
-    // Hands the window back to its own procedure and forgets it; a main window that
-    // goes ends the message loop.
+    // Forgets the window; a main window that goes ends the message loop.
     void Unbind() noexcept;
 
-    // The procedure replaced by SubclassWindow, null for our own classes.
-    WNDPROC m_pfnOldProc = nullptr;
+    bool m_bBound = false; // m_hWnd is a window this object was bound to, not a view
+    Message m_current;
+    int m_nDepth = 0; // messages of this window being handled, nested ones included
+    bool m_bPostNcDestroyDue = false;
 };
 
 inline HWND HwndOf(const CWnd* wnd) noexcept {

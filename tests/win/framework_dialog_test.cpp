@@ -118,17 +118,25 @@ class CExchangeDlg : public CDialog {
         SendMessage(WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED));
     }
 
-    class CCounter : public CWnd {
-      public:
+    // Counts the WM_SETTEXT messages a control receives.
+    struct CCounter {
         int m_count = 0;
-        void Watch(HWND control) { SubclassWindow(control); }
+        WNDPROC m_pfnControlProc = nullptr;
 
-      protected:
-        LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override {
-            if (message == WM_SETTEXT)
-                ++m_count;
-            return CWnd::WindowProc(message, wParam, lParam);
+        void Watch(HWND control) {
+            ::SetPropW(control, kCounterProp, this);
+            m_pfnControlProc = reinterpret_cast<WNDPROC>(
+                ::SetWindowLongPtrW(control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Proc)));
         }
+        static LRESULT CALLBACK Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+            auto* self = static_cast<CCounter*>(::GetPropW(hwnd, kCounterProp));
+            if (message == WM_SETTEXT)
+                ++self->m_count;
+            if (message == WM_NCDESTROY)
+                ::RemovePropW(hwnd, kCounterProp);
+            return ::CallWindowProcW(self->m_pfnControlProc, hwnd, message, wParam, lParam);
+        }
+        static constexpr wchar_t kCounterProp[] = L"RilloSetTextCounter";
     };
     CCounter m_counter;
 };

@@ -16,6 +16,8 @@ struct Log {
     bool postNcDestroy = false;
     HWND hwndAtPostNcDestroy = reinterpret_cast<HWND>(1);
     bool deleted = false;
+    // The WM_CLOSE handler, which destroys the window, still ran on a live object.
+    bool closeHandlerOutlivedWindow = false;
 };
 
 class CLoggingWnd : public CWnd {
@@ -24,8 +26,6 @@ class CLoggingWnd : public CWnd {
     ~CLoggingWnd() override { m_log.deleted = true; }
 
     int m_createResult = 0;
-
-    using CWnd::SubclassWindow;
 
   protected:
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override {
@@ -40,8 +40,15 @@ class CLoggingWnd : public CWnd {
         case WM_USER + 2:
             throw std::runtime_error("handler failure");
         case WM_SETTEXT:
-            // Default() forwards the message being handled, parameters unchanged.
+            // Default() forwards the message being handled, parameters unchanged, also
+            // after a nested message.
+            SendMessage(WM_USER + 1);
             return Default();
+        case WM_CLOSE: {
+            const LRESULT result = Default(); // destroys the window
+            m_log.closeHandlerOutlivedWindow = m_hWnd == nullptr && !m_log.postNcDestroy;
+            return result;
+        }
         }
         return CWnd::WindowProc(message, wParam, lParam);
     }
@@ -84,13 +91,14 @@ TEST_F(FrameworkWindow, RegisteringTwiceSucceeds) {
     EXPECT_FALSE(CWnd::RegisterClass(nullptr, 0, nullptr, nullptr, nullptr));
 }
 
-TEST_F(FrameworkWindow, EveryMessageFromTheFirstReachesTheObject) {
+TEST_F(FrameworkWindow, EveryMessageFromNcCreateReachesTheObject) {
     Log log;
     {
         CLoggingWnd wnd(log, false);
         ASSERT_TRUE(wnd.CreateEx(0, kClass, L"t", WS_POPUP, 0, 0, 50, 40, nullptr, nullptr));
         ASSERT_NE(wnd.m_hWnd, nullptr);
-        EXPECT_TRUE(Contains(log.messages, WM_NCCREATE));
+        ASSERT_FALSE(log.messages.empty());
+        EXPECT_EQ(log.messages.front(), UINT(WM_NCCREATE));
         EXPECT_TRUE(Contains(log.messages, WM_CREATE));
 
         EXPECT_EQ(wnd.SendMessage(WM_USER + 1, 3), 45);
@@ -122,6 +130,16 @@ TEST_F(FrameworkWindow, HeapWindowDeletesItselfAfterItsLastMessage) {
     EXPECT_TRUE(log.postNcDestroy);
     EXPECT_TRUE(log.deleted);
     EXPECT_FALSE(::IsWindow(hwnd));
+
+    // Destroyed from inside its own handler: deleted once that handler has returned.
+    Log closed;
+    wnd = new CLoggingWnd(closed, true);
+    ASSERT_TRUE(wnd->CreateEx(0, kClass, L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr));
+    hwnd = wnd->m_hWnd;
+    ::SendMessageW(hwnd, WM_CLOSE, 0, 0);
+    EXPECT_FALSE(::IsWindow(hwnd));
+    EXPECT_TRUE(closed.closeHandlerOutlivedWindow);
+    EXPECT_TRUE(closed.deleted);
 }
 
 TEST_F(FrameworkWindow, FailedCreationLeavesNoWindow) {
@@ -136,24 +154,28 @@ TEST_F(FrameworkWindow, FailedCreationLeavesNoWindow) {
     EXPECT_EQ(wnd.m_hWnd, nullptr);
 }
 
-TEST_F(FrameworkWindow, SystemControlIsSubclassed) {
+TEST_F(FrameworkWindow, OnlyOurClassesAndOneWindowPerObject) {
     Log log;
     CLoggingWnd parent(log, false);
     ASSERT_TRUE(parent.CreateEx(0, kClass, L"", WS_POPUP, 0, 0, 100, 100, nullptr, nullptr));
-    Log controlLog;
     {
-        CLoggingWnd edit(controlLog, false);
-        ASSERT_TRUE(edit.CreateEx(0, L"EDIT", L"abc", WS_CHILD, 0, 0, 50, 20, parent.m_hWnd,
-                                  reinterpret_cast<HMENU>(7)));
-        // The edit control still works through Default().
-        edit.SetWindowText(L"typed");
-        EXPECT_EQ(TextOf(edit.m_hWnd), L"typed");
-        EXPECT_TRUE(Contains(controlLog.messages, WM_SETTEXT));
-        EXPECT_EQ(parent.GetDlgItemHwnd(7), edit.m_hWnd);
-        // Bound once only.
-        EXPECT_FALSE(edit.SubclassWindow(edit.m_hWnd));
+        Log childLog;
+        CLoggingWnd child(childLog, false);
+        ASSERT_TRUE(child.CreateEx(0, kClass, L"", WS_CHILD, 0, 0, 50, 20, parent.m_hWnd,
+                                   reinterpret_cast<HMENU>(7)));
+        EXPECT_EQ(parent.GetDlgItemHwnd(7), child.m_hWnd);
+        EXPECT_FALSE(child.CreateEx(0, kClass, L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr));
     } // the object's end destroys its window and unbinds first
     EXPECT_EQ(parent.GetDlgItemHwnd(7), nullptr);
+
+    // A system control would never reach the object: it is not left behind unowned.
+    Log editLog;
+    CLoggingWnd edit(editLog, false);
+    EXPECT_FALSE(edit.CreateEx(0, L"EDIT", L"abc", WS_CHILD, 0, 0, 50, 20, parent.m_hWnd,
+                               reinterpret_cast<HMENU>(8)));
+    EXPECT_EQ(edit.m_hWnd, nullptr);
+    EXPECT_EQ(parent.GetDlgItemHwnd(8), nullptr);
+    EXPECT_TRUE(editLog.messages.empty());
     ::DestroyWindow(parent.m_hWnd);
 }
 
