@@ -6,7 +6,7 @@ using rillo::AppNameFromPath;
 using rillo::SplitCommandLine;
 using Args = std::vector<std::wstring>;
 
-TEST(FrameworkCommandLine, ProgramPathIsElementZero) {
+TEST(CommandLine, ProgramPathIsElementZero) {
     EXPECT_EQ(SplitCommandLine(L"rillo.scr"), Args{L"rillo.scr"});
     EXPECT_EQ(SplitCommandLine(L""), Args{L""});
     // A quoted program path keeps its blanks and its backslashes as they are.
@@ -15,13 +15,13 @@ TEST(FrameworkCommandLine, ProgramPathIsElementZero) {
     EXPECT_EQ(SplitCommandLine(L"C:\\dir\\\"x /p"), (Args{L"C:\\dir\\x /p"}));
 }
 
-TEST(FrameworkCommandLine, SplitsAtBlanksAndTabs) {
+TEST(CommandLine, SplitsAtBlanksAndTabs) {
     EXPECT_EQ(SplitCommandLine(L"a.scr /p 1234"), (Args{L"a.scr", L"/p", L"1234"}));
     EXPECT_EQ(SplitCommandLine(L"a.scr  \t/c:1234   "), (Args{L"a.scr", L"/c:1234"}));
     EXPECT_EQ(SplitCommandLine(L"a.scr /s\t-x"), (Args{L"a.scr", L"/s", L"-x"}));
 }
 
-TEST(FrameworkCommandLine, QuotesGroupAndBackslashesEscapeThem) {
+TEST(CommandLine, QuotesGroupAndBackslashesEscapeThem) {
     EXPECT_EQ(SplitCommandLine(L"a \"two words\" b"), (Args{L"a", L"two words", L"b"}));
     EXPECT_EQ(SplitCommandLine(L"a pre\"mid dle\"post"), (Args{L"a", L"premid dlepost"}));
     EXPECT_EQ(SplitCommandLine(L"a \"\""), (Args{L"a", L""}));
@@ -33,7 +33,7 @@ TEST(FrameworkCommandLine, QuotesGroupAndBackslashesEscapeThem) {
     EXPECT_EQ(SplitCommandLine(L"a \"open end"), (Args{L"a", L"open end"}));
 }
 
-TEST(FrameworkCommandLine, AppNameIsFileNameWithoutExtension) {
+TEST(CommandLine, AppNameIsFileNameWithoutExtension) {
     EXPECT_EQ(AppNameFromPath(L"C:\\Windows\\System32\\rillo.scr"), L"rillo");
     EXPECT_EQ(AppNameFromPath(L"Z:/build/tests/framework_app.exe"), L"framework_app");
     EXPECT_EQ(AppNameFromPath(L"C:\\dir.d\\noext"), L"noext");
