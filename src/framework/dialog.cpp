@@ -96,21 +96,11 @@ INT_PTR CALLBACK CDialog::DialogProc(HWND hwnd, UINT message, WPARAM wParam,
     const LRESULT result = dlg->Dispatch(message, wParam, lParam, &leftToDialogManager);
     if (leftToDialogManager)
         return FALSE;
-    switch (message) {
-    case WM_INITDIALOG:
-    case WM_CTLCOLORMSGBOX:
-    case WM_CTLCOLOREDIT:
-    case WM_CTLCOLORLISTBOX:
-    case WM_CTLCOLORBTN:
-    case WM_CTLCOLORDLG:
-    case WM_CTLCOLORSCROLLBAR:
-    case WM_CTLCOLORSTATIC:
-    case WM_COMPAREITEM:
-    case WM_VKEYTOITEM:
-    case WM_CHARTOITEM:
-    case WM_QUERYDRAGICON:
-        return result; // these answer in the dialog procedure's own result
-    }
+    // These answer in the dialog procedure's own result, the others in DWLP_MSGRESULT.
+    if (message == WM_INITDIALOG || message == WM_QUERYDRAGICON || message == WM_COMPAREITEM ||
+        message == WM_VKEYTOITEM || message == WM_CHARTOITEM ||
+        (message >= WM_CTLCOLORMSGBOX && message <= WM_CTLCOLORSTATIC))
+        return result;
     ::SetWindowLongPtrW(hwnd, DWLP_MSGRESULT, result);
     return TRUE;
 }

@@ -52,6 +52,9 @@ class CExchangeDlg : public CDialog {
     std::wstring m_textAfterInit, m_numberAfterInit;
     int m_setTextCount[3] = {};
     std::vector<BOOL> m_badResults;
+    // What senders got from handlers: through DWLP_MSGRESULT, and as the procedure's
+    // own result.
+    LRESULT m_appAnswer = 0, m_dragIconAnswer = 0;
     bool m_stillOpenAfterBadInput = false;
     HWND m_focusAfterBadInput = nullptr;
     HWND m_numberHwnd = nullptr;
@@ -81,6 +84,8 @@ class CExchangeDlg : public CDialog {
             RunScript();
             return 0;
         }
+        if (message == WM_APP + 1 || message == WM_QUERYDRAGICON)
+            return 42;
         return CDialog::WindowProc(message, wParam, lParam);
     }
 
@@ -97,6 +102,8 @@ class CExchangeDlg : public CDialog {
             SendMessage(WM_CLOSE); // the dialog manager turns this into IDCANCEL
             return;
         }
+        m_appAnswer = SendMessage(WM_APP + 1);
+        m_dragIconAnswer = SendMessage(WM_QUERYDRAGICON);
         m_nNumber = 6;
         UpdateData(FALSE);
         m_setTextCount[2] = m_counter.m_count;
@@ -154,6 +161,8 @@ TEST(FrameworkDialog, ExchangeBothWaysAndRejectBadIntegers) {
     EXPECT_EQ(dlg.m_setTextCount[0], 1);
     EXPECT_EQ(dlg.m_setTextCount[1], 1); // unchanged text is not written again
     EXPECT_EQ(dlg.m_setTextCount[2], 2);
+    EXPECT_EQ(dlg.m_appAnswer, 42);
+    EXPECT_EQ(dlg.m_dragIconAnswer, 42);
 
     EXPECT_EQ(dlg.m_badResults, (std::vector<BOOL>{FALSE, FALSE, FALSE}));
     ASSERT_EQ(g_messages.size(), 4u); // three UpdateData calls and one OK
