@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # The release files as a user gets them: scripts/package run twice gives the same zip,
 # which holds what it should; the 64-bit installer installs rillo.scr into the system
-# folder, where it runs, with an entry in Add/Remove Programs; a newer installer
-# replaces it; uninstalling removes both and leaves the user's settings. The 32-bit
-# installer cannot run here (no 32-bit Wine): its tables are checked instead.
+# folder, where it runs, with an entry in Add/Remove Programs; a rebuilt installer of
+# the same version and a newer one replace it; uninstalling removes both and leaves
+# the user's settings. The 32-bit installer refuses to install on 64-bit Windows (this
+# Wine is one); one of earlier releases, which did not, is removed by the 64-bit one.
 . "$(dirname "$0")/lib.sh"
 : "${RILLO_SETTINGS_DRIVER:?}"
 root=$(cd "$(dirname "$0")/../.." && pwd)
@@ -51,7 +52,7 @@ PY
 # Each check is one grep on a table (msiinfo export: tab-separated rows).
 table_has() { msiinfo export "$1" "$2" | tr -d '\r' | grep -q "$3"; }
 property() { msiinfo export "$1" Property | tr -d '\r' | sed -n "s/^$2\t//p"; }
-tables() { # tables MSI SAVER SYSTEM-FOLDER COMPONENT-ATTRIBUTES UPGRADE-CODE PLATFORM
+tables() { # tables MSI SAVER SYSTEM-FOLDER COMPONENT-ATTRIBUTES UPGRADE-CODE PLATFORM OTHER-CODE
   local msi=$1 name=${1##*/} size t=$'\t'
   size=$(stat -c %s "$2")
   check "$name: rillo.scr of $size bytes, version $version.0" \
@@ -65,14 +66,22 @@ tables() { # tables MSI SAVER SYSTEM-FOLDER COMPONENT-ATTRIBUTES UPGRADE-CODE PL
   check "$name: name, publisher and home page for Add/Remove Programs" \
     test "$(property "$msi" ProductName)|$(property "$msi" Manufacturer)|$(property "$msi" ARPURLINFOABOUT)" \
     = "Rillo ScreenSaver|Quorvane Inc.|$web_address"
-  check "$name: removes older versions of its upgrade code" \
-    table_has "$msi" Upgrade "^$5${t}${t}$version${t}${t}1${t}${t}WIX_UPGRADE_DETECTED$"
+  check "$name: removes older versions of its upgrade code, and the same version rebuilt" \
+    table_has "$msi" Upgrade "^$5${t}${t}$version${t}${t}513${t}${t}WIX_UPGRADE_DETECTED$"
+  check "$name: ... and the other architecture's package, of any version" \
+    table_has "$msi" Upgrade "^$7${t}0\.0\.0${t}${t}${t}256${t}${t}RILLO_OTHER_ARCH_FOUND$"
+  check "$name: ... which a per-machine install passes on to the removal" \
+    table_has "$msi" Property "^SecureCustomProperties${t}.*RILLO_OTHER_ARCH_FOUND"
   check "$name: ... and refuses to install over a newer one" \
     table_has "$msi" LaunchCondition "^NOT WIX_DOWNGRADE_DETECTED${t}"
   check "$name: for $6" bash -c "msiinfo suminfo '$msi' | grep -qx 'Template: $6;1033'"
 }
-tables "$msi64" "$RILLO_SCR" System64Folder 256 "$upgrade_x64" x64
-tables "$msi86" "$scr86" SystemFolder 0 "$upgrade_x86" Intel
+tables "$msi64" "$RILLO_SCR" System64Folder 256 "$upgrade_x64" x64 "$upgrade_x86"
+tables "$msi86" "$scr86" SystemFolder 0 "$upgrade_x86" Intel "$upgrade_x64"
+refusal="This package is for 32-bit Windows. On 64-bit Windows, install the x64 package, rillo-$version-x64.msi."
+check "${msi86##*/}: refuses 64-bit Windows, naming the x64 package" \
+  table_has "$msi86" LaunchCondition "^Installed OR NOT VersionNT64"$'\t'"$refusal\$"
+check "${msi64##*/}: has no such condition" bash -c "! msiinfo export '$msi64' LaunchCondition | grep -q VersionNT64"
 mkdir -p "$work/x86"
 msiextract -C "$work/x86" "$msi86" >/dev/null
 check "the x86 installer carries the 32-bit rillo.scr" cmp "$work/x86/rillo.scr" "$scr86"
@@ -98,6 +107,18 @@ has_entry() {
   done
 }
 no_entry() { ! wine_run reg query "$uninstall_key\\$(property "$1" ProductCode)" >/dev/null 2>&1; }
+# The entries of 32-bit packages, as the 64-bit reg sees them.
+uninstall_key32='HKLM\Software\Wow6432Node\Microsoft\Windows\CurrentVersion\Uninstall'
+has_entry32() { wine_run reg query "$uninstall_key32\\$(property "$1" ProductCode)" >/dev/null 2>&1; }
+# How many entries named Rillo ScreenSaver there are, in either view.
+entries() {
+  local key n=0
+  for key in "$uninstall_key" "$uninstall_key32"; do
+    n=$((n + $(wine_run reg query "$key" /s 2>/dev/null | tr -d '\r' |
+      grep -cx '    DisplayName    REG_SZ    Rillo ScreenSaver' || true)))
+  done
+  echo "$n"
+}
 msi() { wine_run msiexec "$1" "$(winepath -w "$2")" /qn >/dev/null 2>&1; } # msi /i|/x MSI
 refused() { ! msi "$@"; }
 
@@ -105,7 +126,7 @@ refused() { ! msi "$@"; }
 settings=$(settings_file)
 if [ -e "$settings" ]; then cp "$settings" "$work/settings"; fi
 restore() {
-  for m in "$msi64" "$work/next.msi"; do
+  for m in "$msi64" "$msi86" "$work/old86.msi" "$work/rebuilt.msi" "$work/next.msi"; do
     [ -f "$m" ] && wine_run msiexec /x "$(property "$m" ProductCode)" /qn >/dev/null 2>&1 || true
   done
   cleanup
@@ -113,9 +134,24 @@ restore() {
 }
 trap restore EXIT
 
+installed86=$(windows_dir)/syswow64/rillo.scr
+check "msiexec /i ${msi86##*/} /qn is refused on 64-bit Windows" refused /i "$msi86"
+check "... and installs nothing" test ! -e "$installed86" -a ! -e "$installed"
+check "... and makes no entry ($(entries))" test "$(entries)" = 0
+
+# An x86 package of an earlier release, without that condition, went into SysWOW64.
+cp "$msi86" "$work/old86.msi"
+msibuild "$work/old86.msi" -q "DELETE FROM \`LaunchCondition\` WHERE \`Condition\` = 'Installed OR NOT VersionNT64'"
+check "an x86 package without the condition installs into SysWOW64" msi /i "$work/old86.msi"
+check "... where its rillo.scr is" cmp "$installed86" "$scr86"
+check "... with its entry" has_entry32 "$work/old86.msi"
+
 check "msiexec /i ${msi64##*/} /qn succeeds" msi /i "$msi64"
 check "... and puts rillo.scr into system32" cmp "$installed" "$RILLO_SCR"
 check "... with its entry in Add/Remove Programs" has_entry "$msi64" "$version"
+check "... removing the x86 package's rillo.scr" test ! -e "$installed86"
+check "... and its entry: one Rillo ScreenSaver in Add/Remove Programs ($(entries))" \
+  test "$(entries)" = 1
 
 # The installed saver runs: full screen until a key, and its settings dialog.
 spawn wine_run "$installed_w" /s
@@ -143,10 +179,15 @@ IFS=. read -r major minor patch <<<"$version"
 next=$major.$minor.$((patch + 1))
 bash "$root/packaging/make-msi" x64 "$RILLO_SCR" "$next" "$web_address" "$work/next.msi"
 check "reinstalling $version succeeds" msi /i "$msi64"
+# A package rebuilt from the same version has a product code of its own.
+bash "$root/packaging/make-msi" x64 "$RILLO_SCR" "$version" "$web_address" "$work/rebuilt.msi"
+check "installing a rebuilt $version package over it succeeds" msi /i "$work/rebuilt.msi"
+check "... with its entry" has_entry "$work/rebuilt.msi" "$version"
+check "... in place of the first one's ($(entries) in all)" test "$(entries)" = 1
 check "installing $next over it succeeds" msi /i "$work/next.msi"
 check "... leaves rillo.scr in system32" cmp "$installed" "$RILLO_SCR"
 check "... with the entry of $next" has_entry "$work/next.msi" "$next"
-check "... and none of $version" no_entry "$msi64"
+check "... and none of $version" no_entry "$work/rebuilt.msi"
 check "installing $version over $next is refused" refused /i "$msi64"
 check "... and $next stays" has_entry "$work/next.msi" "$next"
 check "uninstalling $next succeeds" msi /x "$work/next.msi"
