@@ -5,6 +5,7 @@
 # the same version and a newer one replace it; uninstalling removes both and leaves
 # the user's settings. The 32-bit installer refuses to install on 64-bit Windows (this
 # Wine is one); one of earlier releases, which did not, is removed by the 64-bit one.
+# With --sign and a throwaway certificate every rillo.scr and installer is signed.
 . "$(dirname "$0")/lib.sh"
 : "${RILLO_SETTINGS_DRIVER:?}"
 root=$(cd "$(dirname "$0")/../.." && pwd)
@@ -85,6 +86,40 @@ check "${msi64##*/}: has no such condition" bash -c "! msiinfo export '$msi64' L
 mkdir -p "$work/x86"
 msiextract -C "$work/x86" "$msi86" >/dev/null
 check "the x86 installer carries the 32-bit rillo.scr" cmp "$work/x86/rillo.scr" "$scr86"
+
+# --- Signed release files -------------------------------------------------------------
+# A throwaway self-signed code-signing certificate stands in for the real one.
+sign=$work/sign
+mkdir -p "$sign"
+openssl req -x509 -newkey rsa:2048 -nodes -keyout "$sign/key.pem" -out "$sign/cert.pem" \
+  -days 2 -subj "/CN=Rillo test signer" -addext "extendedKeyUsage=codeSigning" 2>/dev/null
+openssl pkcs12 -export -inkey "$sign/key.pem" -in "$sign/cert.pem" -out "$sign/test.pfx" \
+  -passout pass:"pass word"
+verified() { osslsigncode verify -CAfile "$sign/cert.pem" -in "$1" >"$sign/verify.log" 2>&1; }
+check "scripts/package --sign with a wrong password fails" \
+  eval '! RILLO_SIGN_PASSWORD=wrong bash "$root/scripts/package" --sign "$sign/test.pfx" --out "$sign/wrong" >/dev/null 2>&1'
+check "... and puts out nothing" test -z "$(ls -A "$sign/wrong" 2>/dev/null)"
+RILLO_SIGN_PASSWORD="pass word" bash "$root/scripts/package" --sign "$sign/test.pfx" \
+  --out "$sign/dist" >"$sign/package.log" 2>&1 || { cat "$sign/package.log"; fail "scripts/package --sign"; }
+mkdir -p "$sign/zip" "$sign/msi64" "$sign/msi86"
+python3 -m zipfile -e "$sign/dist/${zip##*/}" "$sign/zip"
+msiextract -C "$sign/msi64" "$sign/dist/${msi64##*/}" >/dev/null
+msiextract -C "$sign/msi86" "$sign/dist/${msi86##*/}" >/dev/null
+for f in zip/x64/rillo.scr zip/x86/rillo.scr "dist/${msi64##*/}" "dist/${msi86##*/}"; do
+  check "signed: $f verifies against the certificate" verified "$sign/$f"
+done
+# unsigned SIGNED PLAIN: SIGNED is PLAIN with a signature added, and nothing else.
+unsigned() {
+  rm -f "$sign/unsigned"
+  osslsigncode remove-signature -in "$1" -out "$sign/unsigned" >/dev/null 2>&1 &&
+    cmp -s "$sign/unsigned" "$2"
+}
+check "signed: the zip's rillo.scr files are this build's, x64 and x86, signed" \
+  eval 'unsigned "$sign/zip/x64/rillo.scr" "$RILLO_SCR" && unsigned "$sign/zip/x86/rillo.scr" "$scr86"'
+check "signed: each installer carries the zip's signed rillo.scr" \
+  eval 'cmp "$sign/msi64/rillo.scr" "$sign/zip/x64/rillo.scr" && cmp "$sign/msi86/rillo.scr" "$sign/zip/x86/rillo.scr"'
+check "without --sign the release files carry no signature" \
+  eval '! verified "$msi64" && ! verified "$msi86" && ! verified "$work/x86/rillo.scr"'
 
 # --- Installing under Wine ---------------------------------------------------------
 installed=$(windows_dir)/system32/rillo.scr
