@@ -11,6 +11,7 @@
 #include "res/web_address.h"
 #include "ripple/pixel_format.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -404,32 +405,54 @@ BitmapInfo ReadBitmapInfo(Reader& r) {
     return h;
 }
 
-TEST(Images, IconHas32And16PixelImagesIn16Colours) {
+struct IconEntry {
+    int width, height, colors, bits;
+    std::uint32_t bytes;
+    std::uint16_t id;
+};
+
+// The group icon directory of the program icon.
+std::vector<IconEntry> IconDirectory() {
     const Bytes group = ResourceBytes(MAKEINTRESOURCEW(IDI_SAVER), RT_GROUP_ICON);
     Reader r(group);
-    EXPECT_EQ(r.U16(), 0);
-    EXPECT_EQ(r.U16(), 1); // icon
+    std::vector<IconEntry> entries;
+    if (r.U16() != 0 || r.U16() != 1) // reserved, icon
+        return entries;
     const int count = r.U16();
-    ASSERT_EQ(count, 2);
-    std::vector<int> sizes;
     for (int k = 0; k < count; ++k) {
-        const int width = r.U8();
-        const int height = r.U8();
-        const int colors = r.U8();
+        IconEntry e{};
+        e.width = r.U8();
+        e.height = r.U8();
+        e.colors = r.U8();
         r.U8();
         r.U16();
-        const int bits = r.U16();
-        const std::uint32_t bytes = r.U32();
-        const std::uint16_t id = r.U16();
-        ASSERT_TRUE(r.Ok());
-        SCOPED_TRACE("image " + std::to_string(width));
-        EXPECT_EQ(width, height);
-        EXPECT_EQ(colors, 16);
-        EXPECT_EQ(bits, 4);
-        sizes.push_back(width);
+        e.bits = r.U16();
+        e.bytes = r.U32();
+        e.id = r.U16();
+        if (!r.Ok())
+            return {};
+        entries.push_back(e);
+    }
+    return entries;
+}
 
-        const Bytes image = ResourceBytes(MAKEINTRESOURCEW(id), RT_ICON);
-        ASSERT_EQ(image.size(), bytes);
+TEST(Images, IconHas32And16PixelImagesIn16ColoursThenLargeOnes) {
+    const std::vector<IconEntry> entries = IconDirectory();
+    std::vector<std::vector<int>> shapes; // width, height, colours, bits
+    for (const IconEntry& e : entries)
+        shapes.push_back({e.width, e.height, e.colors, e.bits});
+    // 0 stands for 256 in the directory.
+    ASSERT_EQ(
+        shapes,
+        (std::vector<std::vector<int>>{
+            {32, 32, 16, 4}, {16, 16, 16, 4}, {48, 48, 0, 32}, {64, 64, 0, 32}, {0, 0, 0, 32}}));
+    for (const IconEntry& e : entries) {
+        if (e.bits != 4)
+            continue;
+        const int width = e.width;
+        SCOPED_TRACE("image " + std::to_string(width));
+        const Bytes image = ResourceBytes(MAKEINTRESOURCEW(e.id), RT_ICON);
+        ASSERT_EQ(image.size(), e.bytes);
         Reader ir(image);
         const BitmapInfo h = ReadBitmapInfo(ir);
         EXPECT_EQ(h.size, 40);
@@ -471,12 +494,80 @@ TEST(Images, IconHas32And16PixelImagesIn16Colours) {
         }
         EXPECT_LT(transparent, width * width / 2);
     }
-    EXPECT_EQ(sizes, (std::vector<int>{32, 16}));
-    for (int size : {16, 32}) {
-        HANDLE icon = LoadImageW(Module(), MAKEINTRESOURCEW(IDI_SAVER), IMAGE_ICON, size, size, 0);
-        EXPECT_NE(icon, nullptr);
-        if (icon)
-            DestroyIcon(static_cast<HICON>(icon));
+    // The largest is stored as a PNG file, as Windows expects from 256 pixels on.
+    const Bytes largest = ResourceBytes(MAKEINTRESOURCEW(entries.back().id), RT_ICON);
+    const Bytes signature = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    ASSERT_GE(largest.size(), signature.size());
+    EXPECT_EQ(Bytes(largest.begin(), largest.begin() + 8), signature);
+}
+
+// Draws the icon at its own size over a background of one colour and returns the
+// pixels, top row first.
+std::vector<std::uint32_t> IconOver(HICON icon, int size, std::uint32_t background) {
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = size;
+    info.bmiHeader.biHeight = -size;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    HDC dc = CreateCompatibleDC(nullptr);
+    HBITMAP bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    std::vector<std::uint32_t> pixels;
+    if (dc && bitmap && bits) {
+        HGDIOBJ old = SelectObject(dc, bitmap);
+        auto* p = static_cast<std::uint32_t*>(bits);
+        std::fill(p, p + size * size, background);
+        DrawIconEx(dc, 0, 0, icon, size, size, 0, nullptr, DI_NORMAL);
+        GdiFlush();
+        pixels.assign(p, p + size * size);
+        SelectObject(dc, old);
+    }
+    if (bitmap)
+        DeleteObject(bitmap);
+    if (dc)
+        DeleteDC(dc);
+    return pixels;
+}
+
+TEST(Images, IconLoadsAtEverySizeWithItsRimBlendedIntoTheBackground) {
+    for (int size : {16, 32, 48, 64, 256}) {
+        SCOPED_TRACE("size " + std::to_string(size));
+        HICON icon = static_cast<HICON>(
+            LoadImageW(Module(), MAKEINTRESOURCEW(IDI_SAVER), IMAGE_ICON, size, size, 0));
+        ASSERT_NE(icon, nullptr);
+        ICONINFO info{};
+        ASSERT_TRUE(GetIconInfo(icon, &info));
+        BITMAP bm{};
+        ASSERT_TRUE(info.hbmColor && GetObjectW(info.hbmColor, sizeof bm, &bm));
+        EXPECT_EQ(bm.bmWidth, size);
+        EXPECT_EQ(bm.bmHeight, size);
+        DeleteObject(info.hbmColor);
+        if (info.hbmMask)
+            DeleteObject(info.hbmMask);
+
+        // Over white and over black: the corners are the background, the middle is
+        // the icon's own. Partly covered pixels differ between the two only in the
+        // large images, whose rim is smoothed by their alpha.
+        const std::vector<std::uint32_t> white = IconOver(icon, size, 0xFFFFFF);
+        const std::vector<std::uint32_t> black = IconOver(icon, size, 0x000000);
+        DestroyIcon(icon);
+        ASSERT_EQ(white.size(), std::size_t(size * size));
+        ASSERT_EQ(black.size(), white.size());
+        const std::size_t middle = std::size_t(size / 2 * size + size / 2);
+        EXPECT_EQ(white[0] & 0xFFFFFF, 0xFFFFFFu);
+        EXPECT_EQ(black[0] & 0xFFFFFF, 0u);
+        EXPECT_EQ(white[middle], black[middle]);
+        int blended = 0;
+        for (std::size_t k = 0; k < white.size(); ++k) {
+            const std::uint32_t w = white[k] & 0xFFFFFF, b = black[k] & 0xFFFFFF;
+            blended += w != b && w != 0xFFFFFF;
+        }
+        if (size >= 48) {
+            EXPECT_GT(blended, size) << "no pixel of the rim is partly transparent";
+        } else {
+            EXPECT_EQ(blended, 0);
+        }
     }
 }
 
