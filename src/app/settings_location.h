@@ -22,7 +22,7 @@ struct SettingsPaths {
 SettingsPaths MakeSettingsPaths(const std::wstring& windowsDir, const std::wstring& roamingAppData,
                                 const std::wstring& localAppData, const std::wstring& fileName);
 
-// The files to read, best first: the first one that can be read holds the settings.
+// The files to read, best first: the first one that is there holds the settings.
 std::vector<std::wstring> SettingsLoadOrder(const SettingsPaths& paths);
 
 // What became of one attempt to read a settings file.

@@ -30,7 +30,6 @@ UniqueFile OpenForReading(const std::wstring& path) {
         if (error != ERROR_SHARING_VIOLATION && error != ERROR_LOCK_VIOLATION)
             return file;
         Sleep(kPauseMs);
-        SetLastError(error);
     }
 }
 
