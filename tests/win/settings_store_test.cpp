@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <string>
+#include <thread>
 #include <vector>
 
 using namespace std::string_literals;
@@ -287,33 +288,23 @@ TEST_F(SettingsStore, AReaderThatLetsGoWithinMomentsIsWaitedFor) {
     Write("abc\r\n90\r\n200");
     HANDLE held = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     ASSERT_NE(held, nullptr);
-    struct Holder {
-        std::wstring path;
-        HANDLE held;
-    } holder{m_path, held};
     // Another program's brief, unsharing read: it lets go a tenth of a second after the
     // load has met it.
-    HANDLE thread = CreateThread(
-        nullptr, 0,
-        [](void* param) -> DWORD {
-            const Holder& h = *static_cast<Holder*>(param);
-            HANDLE file = CreateFileW(h.path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
-                                      FILE_ATTRIBUTE_NORMAL, nullptr);
-            SetEvent(h.held);
-            Sleep(100);
-            CloseHandle(file);
-            return file != INVALID_HANDLE_VALUE;
-        },
-        &holder, 0, nullptr);
-    ASSERT_NE(thread, nullptr);
-    ASSERT_EQ(WaitForSingleObject(held, 10000), WAIT_OBJECT_0);
+    bool opened = false;
+    std::thread holder([&] {
+        HANDLE file = CreateFileW(m_path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+        opened = file != INVALID_HANDLE_VALUE;
+        SetEvent(held);
+        Sleep(100);
+        CloseHandle(file);
+    });
+    const DWORD wait = WaitForSingleObject(held, 10000);
     const Values v = Load();
-    ASSERT_EQ(WaitForSingleObject(thread, 10000), WAIT_OBJECT_0);
-    DWORD opened = 0;
-    GetExitCodeThread(thread, &opened);
-    CloseHandle(thread);
+    holder.join();
     CloseHandle(held);
-    ASSERT_EQ(opened, 1u);
+    ASSERT_EQ(wait, WAIT_OBJECT_0);
+    ASSERT_TRUE(opened);
     EXPECT_TRUE(v.loaded);
     EXPECT_EQ(v.wavelength, 90);
     EXPECT_EQ(v.amplitude, 200);
