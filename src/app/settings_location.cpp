@@ -43,6 +43,21 @@ std::vector<std::wstring> SettingsLoadOrder(const SettingsPaths& paths) {
     return order;
 }
 
+std::wstring ReadFirstPresent(const SettingsPaths& paths,
+                              const std::function<SettingsRead(const std::wstring&)>& read) {
+    for (const std::wstring& path : SettingsLoadOrder(paths)) {
+        switch (read(path)) {
+        case SettingsRead::kRead:
+            return path;
+        case SettingsRead::kUnreadable:
+            return {};
+        case SettingsRead::kMissing:
+            break;
+        }
+    }
+    return {};
+}
+
 std::vector<std::wstring> SettingsSaveOrder(const SettingsPaths& paths, bool perUserExists,
                                             bool virtualStoreExists) {
     std::vector<std::wstring> order;

@@ -4,6 +4,7 @@
 // VirtualStore.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -21,8 +22,23 @@ struct SettingsPaths {
 SettingsPaths MakeSettingsPaths(const std::wstring& windowsDir, const std::wstring& roamingAppData,
                                 const std::wstring& localAppData, const std::wstring& fileName);
 
-// The files to read, best first: the first one that can be read holds the settings.
+// The files to read, best first: the first one that is there holds the settings.
 std::vector<std::wstring> SettingsLoadOrder(const SettingsPaths& paths);
+
+// What became of one attempt to read a settings file.
+enum class SettingsRead {
+    kRead,
+    kMissing,    // nothing there: the next file down may hold the settings
+    kUnreadable, // there, but held by another program, denied, or failing to read
+};
+
+// Reads the files of SettingsLoadOrder with `read`, best first, until one is there.
+// A file that is there but cannot be read ends the search: an older file below it
+// would otherwise supply stale values, which the next Save writes back beside the one
+// the user changed. Returns the path that was read; empty when none was, and the
+// defaults apply.
+std::wstring ReadFirstPresent(const SettingsPaths& paths,
+                              const std::function<SettingsRead(const std::wstring&)>& read);
 
 // The files Save tries, in order, until one is written. The Windows folder's file comes
 // first only while no file that is read before it exists: a save there would otherwise

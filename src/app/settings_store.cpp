@@ -13,11 +13,28 @@ namespace rillo {
 
 namespace {
 
-// Opening for reading with no sharing doubles as the check that nobody else has the
-// file open.
+// Other readers (the search indexer, a virus scanner, a backup) are let in, and let us
+// in, but not a writer: what we read is never half rewritten. Such readers hold the
+// file only for moments, so a sharing violation is tried again for about half a
+// second before it counts. The last error is that of the last attempt.
 UniqueFile OpenForReading(const std::wstring& path) {
-    return MakeUniqueFile(CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
-                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+    constexpr int kAttempts = 10;
+    constexpr DWORD kPauseMs = 50;
+    for (int attempt = 1;; ++attempt) {
+        UniqueFile file =
+            MakeUniqueFile(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                       OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (file || attempt == kAttempts)
+            return file;
+        const DWORD error = GetLastError();
+        if (error != ERROR_SHARING_VIOLATION && error != ERROR_LOCK_VIOLATION)
+            return file;
+        Sleep(kPauseMs);
+    }
+}
+
+bool IsMissing(DWORD error) {
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
 }
 
 // Up to `limit` bytes from the start of the file; nothing on a read error.
@@ -93,8 +110,7 @@ bool Exists(const std::wstring& path) {
         return false;
     if (GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES)
         return true;
-    const DWORD error = GetLastError();
-    return error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND;
+    return !IsMissing(GetLastError());
 }
 
 // Makes the folder that holds `path`, and the folders above it that are missing.
@@ -119,19 +135,19 @@ DWORD CreateFolderFor(const std::wstring& path, int depth = 0) {
 
 } // namespace
 
-bool LoadSettings(const std::wstring& path, std::int32_t& wavelength, std::int32_t& amplitude,
-                  std::string* firstLine) {
+SettingsRead LoadSettings(const std::wstring& path, std::int32_t& wavelength,
+                          std::int32_t& amplitude, std::string* firstLine) {
     UniqueFile file = OpenForReading(path);
     if (!file)
-        return false;
+        return IsMissing(GetLastError()) ? SettingsRead::kMissing : SettingsRead::kUnreadable;
     const std::optional<std::string> text = ReadHead(file.get(), kSettingsFileLimit);
     file.reset();
     if (!text)
-        return false;
+        return SettingsRead::kUnreadable;
     ParseSettingsText(*text, wavelength, amplitude);
     if (firstLine)
         *firstLine = std::string(SettingsFirstLine(*text));
-    return true;
+    return SettingsRead::kRead;
 }
 
 SettingsSaveResult SaveSettings(const std::wstring& path, std::int32_t wavelength,
@@ -201,13 +217,9 @@ SettingsSaveResult SaveSettings(const std::wstring& path, std::int32_t wavelengt
 
 std::wstring LoadSettings(const SettingsPaths& paths, std::int32_t& wavelength,
                           std::int32_t& amplitude, std::string* firstLine) {
-    for (const std::wstring& path : SettingsLoadOrder(paths)) {
-        // A file that cannot be read leaves the values alone, so the next one starts
-        // from the same defaults.
-        if (LoadSettings(path, wavelength, amplitude, firstLine))
-            return path;
-    }
-    return {};
+    return ReadFirstPresent(paths, [&](const std::wstring& path) {
+        return LoadSettings(path, wavelength, amplitude, firstLine);
+    });
 }
 
 SettingsSaveResult SaveSettings(const SettingsPaths& paths, std::int32_t wavelength,

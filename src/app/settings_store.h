@@ -17,11 +17,11 @@ namespace rillo {
 // whole).
 constexpr std::size_t kSettingsFileLimit = 64 * 1024;
 
-// Fills in the values the file holds, and its first line when `firstLine` is given; a
-// file that is missing or held open by another program leaves them as they are.
-// Returns whether the file was read.
-bool LoadSettings(const std::wstring& path, std::int32_t& wavelength, std::int32_t& amplitude,
-                  std::string* firstLine = nullptr);
+// Fills in the values the file holds, and its first line when `firstLine` is given. The
+// file is shared with other readers; one that is missing, or that a writer or an
+// unsharing reader holds beyond a brief retry, leaves them as they are.
+SettingsRead LoadSettings(const std::wstring& path, std::int32_t& wavelength,
+                          std::int32_t& amplitude, std::string* firstLine = nullptr);
 
 // Replaces the file with its first line and the two values. The file is replaced as a
 // whole, through a temporary file beside it, so an interrupted save leaves the old file.
@@ -32,8 +32,9 @@ bool LoadSettings(const std::wstring& path, std::int32_t& wavelength, std::int32
 SettingsSaveResult SaveSettings(const std::wstring& path, std::int32_t wavelength,
                                 std::int32_t amplitude, std::string_view newFirstLine = {});
 
-// The settings from the first file of SettingsLoadOrder that can be read. Returns that
-// file's path, or an empty one when none could be read and the values are unchanged.
+// The settings from the first file of SettingsLoadOrder that is there (ReadFirstPresent).
+// Returns that file's path, or an empty one when none could be read and the values are
+// unchanged.
 std::wstring LoadSettings(const SettingsPaths& paths, std::int32_t& wavelength,
                           std::int32_t& amplitude, std::string* firstLine = nullptr);
 

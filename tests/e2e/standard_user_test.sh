@@ -25,13 +25,29 @@ as_user() {
   runuser -u "$user" -- env HOME="$home" USER="$user" LOGNAME="$user" WINEPREFIX="$prefix" \
     WINEDEBUG="${WINEDEBUG:--all}" WINEDLLOVERRIDES="mscoree,mshtml=" DISPLAY="$DISPLAY" "$@"
 }
+# A display with X authorisation (xvfb-run -a, a desktop session) lets in only the
+# users it knows: this one is let in by its name for the test's duration. A server
+# with no clients left resets, forgetting who it let in, so a client of ours stays
+# connected meanwhile.
+granted=""
 user_cleanup() {
-  cleanup
+  if [ -n "$granted" ]; then xhost "-SI:localuser:$user" >/dev/null 2>&1 || true; fi
+  cleanup # ends the client that kept the server up, too
   as_user wineserver -k 2>/dev/null || true
   chmod -R u+w "$base" 2>/dev/null || true
   rm -rf "$base"
 }
 trap user_cleanup EXIT
+opens_display() { as_user xdpyinfo >/dev/null 2>&1; }
+if ! opens_display; then
+  xprop -root -spy >/dev/null 2>&1 &
+  started+=("$!")
+  granted=yes
+  deadline=$((SECONDS + 20))
+  until { xhost "+SI:localuser:$user" >/dev/null 2>&1 && opens_display; } ||
+    [ $SECONDS -ge $deadline ]; do sleep 0.2; done
+fi
+check "$user can open display $DISPLAY" opens_display
 
 as_user wineboot -i >/dev/null 2>&1
 as_user wineserver -w

@@ -1,6 +1,6 @@
 // Reads the compiled resources back from this test program's own module, which
-// links the same resource object as rillo.scr, and checks them field by field
-// against what the saver, the settings dialog and the about box rely on.
+// links the same resource object as rillo.scr: what a fault in the resource script
+// or its build would break for the saver, the settings dialog and the about box.
 #include <windows.h>
 #include <commctrl.h>
 
@@ -11,6 +11,7 @@
 #include "res/web_address.h"
 #include "ripple/pixel_format.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -41,7 +42,6 @@ class Reader {
   public:
     explicit Reader(const Bytes& b) : m_b(&b) {}
     bool Ok() const { return m_ok; }
-    std::size_t Pos() const { return m_pos; }
     std::uint8_t U8() {
         if (m_pos >= m_b->size()) {
             m_ok = false;
@@ -53,26 +53,11 @@ class Reader {
         const unsigned lo = U8();
         return std::uint16_t(lo | unsigned(U8()) << 8);
     }
-    std::uint16_t PeekU16() const {
-        Reader copy = *this;
-        return copy.U16();
-    }
     std::uint32_t U32() {
         const std::uint32_t lo = U16();
         return lo | std::uint32_t(U16()) << 16;
     }
-    std::int16_t I16() { return std::int16_t(U16()); }
     std::int32_t I32() { return std::int32_t(U32()); }
-    std::wstring WideString() {
-        std::wstring s;
-        for (wchar_t c = wchar_t(U16()); c != 0 && m_ok; c = wchar_t(U16()))
-            s += c;
-        return s;
-    }
-    void AlignDword() {
-        while (m_pos % 4 != 0 && m_ok)
-            U8();
-    }
 
   private:
     const Bytes* m_b;
@@ -81,191 +66,6 @@ class Reader {
 };
 
 // --- Dialog templates ---------------------------------------------------------------
-
-// A class, text or menu field of a template: an ordinal (0xFFFF, n) or a string.
-struct NameOrOrdinal {
-    bool isOrdinal = false;
-    std::uint16_t ordinal = 0;
-    std::wstring text;
-};
-
-NameOrOrdinal ReadNameOrOrdinal(Reader& r) {
-    NameOrOrdinal n;
-    if (r.PeekU16() == 0xFFFF) {
-        r.U16();
-        n.isOrdinal = true;
-        n.ordinal = r.U16();
-    } else {
-        n.text = r.WideString();
-    }
-    return n;
-}
-
-struct DialogItem {
-    std::uint32_t style = 0, exStyle = 0;
-    std::int16_t x = 0, y = 0, cx = 0, cy = 0;
-    std::uint16_t id = 0;
-    NameOrOrdinal windowClass, text;
-    std::uint16_t extraBytes = 0;
-};
-
-struct DialogTemplate {
-    std::uint32_t style = 0, exStyle = 0;
-    std::int16_t x = 0, y = 0, cx = 0, cy = 0;
-    NameOrOrdinal menu, windowClass;
-    std::wstring title;
-    std::uint16_t pointSize = 0;
-    std::wstring font;
-    std::vector<DialogItem> items;
-};
-
-// Parses a classic DLGTEMPLATE with its DLGITEMTEMPLATEs; false if the data ends
-// early or is an extended template.
-bool ParseDialog(const Bytes& bytes, DialogTemplate& d) {
-    Reader r(bytes);
-    if (r.PeekU16() == 1)
-        return false; // DLGTEMPLATEEX: dlgVer 1, signature 0xFFFF
-    d.style = r.U32();
-    d.exStyle = r.U32();
-    const std::uint16_t count = r.U16();
-    d.x = r.I16();
-    d.y = r.I16();
-    d.cx = r.I16();
-    d.cy = r.I16();
-    d.menu = ReadNameOrOrdinal(r);
-    d.windowClass = ReadNameOrOrdinal(r);
-    d.title = r.WideString();
-    if (d.style & DS_SETFONT) {
-        d.pointSize = r.U16();
-        d.font = r.WideString();
-    }
-    for (int k = 0; k < count && r.Ok(); ++k) {
-        r.AlignDword();
-        DialogItem item;
-        item.style = r.U32();
-        item.exStyle = r.U32();
-        item.x = r.I16();
-        item.y = r.I16();
-        item.cx = r.I16();
-        item.cy = r.I16();
-        item.id = r.U16();
-        item.windowClass = ReadNameOrOrdinal(r);
-        item.text = ReadNameOrOrdinal(r);
-        item.extraBytes = r.U16();
-        for (int b = 0; b < item.extraBytes; ++b)
-            r.U8();
-        d.items.push_back(item);
-    }
-    return r.Ok();
-}
-
-constexpr std::uint16_t kNoId = 0xFFFF;
-constexpr std::uint16_t kButton = 0x0080, kEdit = 0x0081, kStatic = 0x0082;
-
-struct ExpectedItem {
-    std::uint16_t id;
-    std::uint16_t classOrdinal; // 0: the class is the string in className
-    const wchar_t* className;
-    std::uint16_t textOrdinal; // nonzero: the text is a resource ordinal (an icon)
-    std::wstring text;
-    std::int16_t x, y, cx, cy;
-    std::uint32_t style;
-};
-
-void ExpectItems(const DialogTemplate& d, const std::vector<ExpectedItem>& expected) {
-    ASSERT_EQ(d.items.size(), expected.size());
-    for (std::size_t k = 0; k < expected.size(); ++k) {
-        SCOPED_TRACE("control " + std::to_string(k));
-        const DialogItem& got = d.items[k];
-        const ExpectedItem& want = expected[k];
-        EXPECT_EQ(got.id, want.id);
-        if (want.classOrdinal) {
-            EXPECT_TRUE(got.windowClass.isOrdinal);
-            EXPECT_EQ(got.windowClass.ordinal, want.classOrdinal);
-        } else {
-            // windres stores class names upper-cased; Windows compares them
-            // without regard to case.
-            EXPECT_FALSE(got.windowClass.isOrdinal);
-            EXPECT_EQ(
-                CompareStringOrdinal(got.windowClass.text.c_str(), -1, want.className, -1, TRUE),
-                CSTR_EQUAL)
-                << std::string(got.windowClass.text.begin(), got.windowClass.text.end());
-        }
-        if (want.textOrdinal) {
-            EXPECT_TRUE(got.text.isOrdinal);
-            EXPECT_EQ(got.text.ordinal, want.textOrdinal);
-        } else {
-            EXPECT_FALSE(got.text.isOrdinal);
-            EXPECT_EQ(got.text.text, want.text);
-        }
-        EXPECT_EQ(got.x, want.x);
-        EXPECT_EQ(got.y, want.y);
-        EXPECT_EQ(got.cx, want.cx);
-        EXPECT_EQ(got.cy, want.cy);
-        EXPECT_EQ(got.style, want.style) << std::hex << got.style;
-        EXPECT_EQ(got.exStyle, 0u);
-        EXPECT_EQ(got.extraBytes, 0u);
-    }
-}
-
-TEST(DialogTemplates, AboutBoxIsLaidOutAsDesigned) {
-    DialogTemplate d;
-    ASSERT_TRUE(ParseDialog(ResourceBytes(MAKEINTRESOURCEW(IDD_ABOUTBOX), RT_DIALOG), d));
-    EXPECT_EQ(d.style, 0x80C800C0u) << std::hex << d.style;
-    EXPECT_EQ(d.exStyle, 0u);
-    EXPECT_EQ(d.x, 34);
-    EXPECT_EQ(d.y, 22);
-    EXPECT_EQ(d.cx, 217);
-    EXPECT_EQ(d.cy, 55);
-    EXPECT_EQ(d.title, L"About Saver");
-    EXPECT_EQ(d.pointSize, 8);
-    EXPECT_EQ(d.font, L"MS Sans Serif");
-    EXPECT_FALSE(d.menu.isOrdinal);
-    EXPECT_EQ(d.menu.text, L"");
-    EXPECT_FALSE(d.windowClass.isOrdinal);
-    EXPECT_EQ(d.windowClass.text, L"");
-    ExpectItems(d,
-                {
-                    {kNoId, kStatic, nullptr, IDI_SAVER, L"", 11, 17, 20, 20, 0x50000003},
-                    {kNoId, kStatic, nullptr, 0, L"Saver Version 1.0", 40, 10, 119, 8, 0x50020000},
-                    {IDOK, kButton, nullptr, 0, L"OK", 176, 6, 32, 14, 0x50030001},
-                });
-}
-
-TEST(DialogTemplates, SettingsDialogIsLaidOutAsDesigned) {
-    DialogTemplate d;
-    ASSERT_TRUE(ParseDialog(ResourceBytes(MAKEINTRESOURCEW(IDD_SETTINGS), RT_DIALOG), d));
-    EXPECT_EQ(d.style, 0x90C800C0u) << std::hex << d.style;
-    EXPECT_EQ(d.exStyle, 0u);
-    EXPECT_EQ(d.x, 0);
-    EXPECT_EQ(d.y, 0);
-    EXPECT_EQ(d.cx, 177);
-    EXPECT_EQ(d.cy, 192);
-    EXPECT_EQ(d.pointSize, 10);
-    EXPECT_EQ(d.font, L"MS Sans Serif");
-    EXPECT_FALSE(d.menu.isOrdinal);
-    EXPECT_EQ(d.menu.text, L"");
-    EXPECT_FALSE(d.windowClass.isOrdinal);
-    EXPECT_EQ(d.windowClass.text, L"");
-    const wchar_t* trackbar = L"msctls_trackbar32";
-    ExpectItems(
-        d,
-        {
-            {IDC_TITLE, kStatic, nullptr, 0, L"ScreenSaver 2.0 ", 35, 1, 112, 11, 0x50020000},
-            {IDC_WEBLINK, kButton, nullptr, 0, RILLO_WEB_ADDRESS_WSTR, 30, 12, 126, 13, 0x50010000},
-            {IDC_QUIT, kButton, nullptr, 0, L"Quit", 17, 123, 60, 11, 0x50010000},
-            {kNoId, kStatic, nullptr, IDI_SAVER, L"", 31, 31, 20, 20, 0x50000003},
-            {IDC_SAVE, kButton, nullptr, 0, L"Save", 96, 99, 61, 12, 0x50010000},
-            {IDC_DEFAULT, kButton, nullptr, 0, L"Default", 17, 98, 62, 11, 0x50010000},
-            {kNoId, kStatic, nullptr, 0, L"Wavelength", 10, 65, 42, 9, 0x50020000},
-            {kNoId, kStatic, nullptr, 0, L"Amplitude", 10, 79, 40, 9, 0x50020000},
-            {IDC_WAVELENGTH, 0, trackbar, 0, L"Slider1", 59, 65, 61, 11, 0x50010018},
-            {IDC_AMPLITUDE, 0, trackbar, 0, L"Slider1", 59, 80, 61, 11, 0x50010018},
-            {IDC_WAVELENGTH_VALUE, kEdit, nullptr, 0, L"", 132, 64, 25, 12, 0x50810880},
-            {IDC_AMPLITUDE_VALUE, kEdit, nullptr, 0, L"", 131, 81, 25, 12, 0x50810880},
-            {kNoId, kButton, nullptr, 0, L"Wave Options", 4, 52, 163, 64, 0x50000007},
-        });
-}
 
 INT_PTR CALLBACK QuietDialogProc(HWND, UINT message, WPARAM, LPARAM) {
     return message == WM_INITDIALOG ? TRUE : FALSE;
@@ -290,6 +90,10 @@ TEST(DialogTemplates, DialogManagerCreatesBothDialogs) {
     EXPECT_EQ(CompareStringOrdinal(ClassOf(GetDlgItem(settings, IDC_AMPLITUDE_VALUE)).c_str(), -1,
                                    L"Edit", -1, TRUE),
               CSTR_EQUAL);
+    // Every control the dialog's code reaches by its id.
+    for (int id : {IDC_TITLE, IDC_WEBLINK, IDC_QUIT, IDC_SAVE, IDC_DEFAULT, IDC_WAVELENGTH,
+                   IDC_AMPLITUDE, IDC_WAVELENGTH_VALUE, IDC_AMPLITUDE_VALUE})
+        EXPECT_NE(GetDlgItem(settings, id), nullptr) << id;
     wchar_t caption[128] = {};
     GetDlgItemTextW(settings, IDC_WEBLINK, caption, 128);
     EXPECT_STREQ(caption, RILLO_WEB_ADDRESS_WSTR);
@@ -404,32 +208,54 @@ BitmapInfo ReadBitmapInfo(Reader& r) {
     return h;
 }
 
-TEST(Images, IconHas32And16PixelImagesIn16Colours) {
+struct IconEntry {
+    int width, height, colors, bits;
+    std::uint32_t bytes;
+    std::uint16_t id;
+};
+
+// The group icon directory of the program icon.
+std::vector<IconEntry> IconDirectory() {
     const Bytes group = ResourceBytes(MAKEINTRESOURCEW(IDI_SAVER), RT_GROUP_ICON);
     Reader r(group);
-    EXPECT_EQ(r.U16(), 0);
-    EXPECT_EQ(r.U16(), 1); // icon
+    std::vector<IconEntry> entries;
+    if (r.U16() != 0 || r.U16() != 1) // reserved, icon
+        return entries;
     const int count = r.U16();
-    ASSERT_EQ(count, 2);
-    std::vector<int> sizes;
     for (int k = 0; k < count; ++k) {
-        const int width = r.U8();
-        const int height = r.U8();
-        const int colors = r.U8();
+        IconEntry e{};
+        e.width = r.U8();
+        e.height = r.U8();
+        e.colors = r.U8();
         r.U8();
         r.U16();
-        const int bits = r.U16();
-        const std::uint32_t bytes = r.U32();
-        const std::uint16_t id = r.U16();
-        ASSERT_TRUE(r.Ok());
-        SCOPED_TRACE("image " + std::to_string(width));
-        EXPECT_EQ(width, height);
-        EXPECT_EQ(colors, 16);
-        EXPECT_EQ(bits, 4);
-        sizes.push_back(width);
+        e.bits = r.U16();
+        e.bytes = r.U32();
+        e.id = r.U16();
+        if (!r.Ok())
+            return {};
+        entries.push_back(e);
+    }
+    return entries;
+}
 
-        const Bytes image = ResourceBytes(MAKEINTRESOURCEW(id), RT_ICON);
-        ASSERT_EQ(image.size(), bytes);
+TEST(Images, IconHas32And16PixelImagesIn16ColoursThenLargeOnes) {
+    const std::vector<IconEntry> entries = IconDirectory();
+    std::vector<std::vector<int>> shapes; // width, height, colours, bits
+    for (const IconEntry& e : entries)
+        shapes.push_back({e.width, e.height, e.colors, e.bits});
+    // 0 stands for 256 in the directory.
+    ASSERT_EQ(
+        shapes,
+        (std::vector<std::vector<int>>{
+            {32, 32, 16, 4}, {16, 16, 16, 4}, {48, 48, 0, 32}, {64, 64, 0, 32}, {0, 0, 0, 32}}));
+    for (const IconEntry& e : entries) {
+        if (e.bits != 4)
+            continue;
+        const int width = e.width;
+        SCOPED_TRACE("image " + std::to_string(width));
+        const Bytes image = ResourceBytes(MAKEINTRESOURCEW(e.id), RT_ICON);
+        ASSERT_EQ(image.size(), e.bytes);
         Reader ir(image);
         const BitmapInfo h = ReadBitmapInfo(ir);
         EXPECT_EQ(h.size, 40);
@@ -471,12 +297,80 @@ TEST(Images, IconHas32And16PixelImagesIn16Colours) {
         }
         EXPECT_LT(transparent, width * width / 2);
     }
-    EXPECT_EQ(sizes, (std::vector<int>{32, 16}));
-    for (int size : {16, 32}) {
-        HANDLE icon = LoadImageW(Module(), MAKEINTRESOURCEW(IDI_SAVER), IMAGE_ICON, size, size, 0);
-        EXPECT_NE(icon, nullptr);
-        if (icon)
-            DestroyIcon(static_cast<HICON>(icon));
+    // The largest is stored as a PNG file, as Windows expects from 256 pixels on.
+    const Bytes largest = ResourceBytes(MAKEINTRESOURCEW(entries.back().id), RT_ICON);
+    const Bytes signature = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    ASSERT_GE(largest.size(), signature.size());
+    EXPECT_EQ(Bytes(largest.begin(), largest.begin() + 8), signature);
+}
+
+// Draws the icon at its own size over a background of one colour and returns the
+// pixels, top row first.
+std::vector<std::uint32_t> IconOver(HICON icon, int size, std::uint32_t background) {
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = size;
+    info.bmiHeader.biHeight = -size;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    HDC dc = CreateCompatibleDC(nullptr);
+    HBITMAP bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    std::vector<std::uint32_t> pixels;
+    if (dc && bitmap && bits) {
+        HGDIOBJ old = SelectObject(dc, bitmap);
+        auto* p = static_cast<std::uint32_t*>(bits);
+        std::fill(p, p + size * size, background);
+        DrawIconEx(dc, 0, 0, icon, size, size, 0, nullptr, DI_NORMAL);
+        GdiFlush();
+        pixels.assign(p, p + size * size);
+        SelectObject(dc, old);
+    }
+    if (bitmap)
+        DeleteObject(bitmap);
+    if (dc)
+        DeleteDC(dc);
+    return pixels;
+}
+
+TEST(Images, IconLoadsAtEverySizeWithItsRimBlendedIntoTheBackground) {
+    for (int size : {16, 32, 48, 64, 256}) {
+        SCOPED_TRACE("size " + std::to_string(size));
+        HICON icon = static_cast<HICON>(
+            LoadImageW(Module(), MAKEINTRESOURCEW(IDI_SAVER), IMAGE_ICON, size, size, 0));
+        ASSERT_NE(icon, nullptr);
+        ICONINFO info{};
+        ASSERT_TRUE(GetIconInfo(icon, &info));
+        BITMAP bm{};
+        ASSERT_TRUE(info.hbmColor && GetObjectW(info.hbmColor, sizeof bm, &bm));
+        EXPECT_EQ(bm.bmWidth, size);
+        EXPECT_EQ(bm.bmHeight, size);
+        DeleteObject(info.hbmColor);
+        if (info.hbmMask)
+            DeleteObject(info.hbmMask);
+
+        // Over white and over black: the corners are the background, the middle is
+        // the icon's own. Partly covered pixels differ between the two only in the
+        // large images, whose rim is smoothed by their alpha.
+        const std::vector<std::uint32_t> white = IconOver(icon, size, 0xFFFFFF);
+        const std::vector<std::uint32_t> black = IconOver(icon, size, 0x000000);
+        DestroyIcon(icon);
+        ASSERT_EQ(white.size(), std::size_t(size * size));
+        ASSERT_EQ(black.size(), white.size());
+        const std::size_t middle = std::size_t(size / 2 * size + size / 2);
+        EXPECT_EQ(white[0] & 0xFFFFFF, 0xFFFFFFu);
+        EXPECT_EQ(black[0] & 0xFFFFFF, 0u);
+        EXPECT_EQ(white[middle], black[middle]);
+        int blended = 0;
+        for (std::size_t k = 0; k < white.size(); ++k) {
+            const std::uint32_t w = white[k] & 0xFFFFFF, b = black[k] & 0xFFFFFF;
+            blended += w != b && w != 0xFFFFFF;
+        }
+        if (size >= 48) {
+            EXPECT_GT(blended, size) << "no pixel of the rim is partly transparent";
+        } else {
+            EXPECT_EQ(blended, 0);
+        }
     }
 }
 

@@ -2,9 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+
 using rillo::MakeSettingsPaths;
+using rillo::ReadFirstPresent;
 using rillo::SettingsLoadOrder;
 using rillo::SettingsPaths;
+using rillo::SettingsRead;
 using rillo::SettingsSaveOrder;
 using Paths = std::vector<std::wstring>;
 
@@ -70,4 +74,36 @@ TEST(SettingsLocation, SaveGoesWhereTheNextStartReadsFirst) {
     EXPECT_EQ(SettingsSaveOrder(p, true, false), Paths{p.perUser});
     EXPECT_EQ(SettingsSaveOrder(p, false, true), Paths{p.perUser});
     EXPECT_EQ(SettingsSaveOrder(p, true, true), Paths{p.perUser});
+}
+
+TEST(SettingsLocation, LoadStopsAtTheFirstFileThatIsThere) {
+    const SettingsPaths p = Typical();
+    std::map<std::wstring, SettingsRead> files;
+    Paths tried;
+    const auto read = [&](const std::wstring& path) {
+        tried.push_back(path);
+        const auto it = files.find(path);
+        return it == files.end() ? SettingsRead::kMissing : it->second;
+    };
+    const auto load = [&] {
+        tried.clear();
+        return ReadFirstPresent(p, read);
+    };
+    EXPECT_EQ(load(), L"");
+    EXPECT_EQ(tried, (Paths{p.perUser, p.virtualStore, p.windows}));
+
+    files[p.windows] = SettingsRead::kRead;
+    EXPECT_EQ(load(), p.windows);
+    files[p.virtualStore] = SettingsRead::kRead;
+    EXPECT_EQ(load(), p.virtualStore);
+    EXPECT_EQ(tried, (Paths{p.perUser, p.virtualStore}));
+
+    // A file that is there but cannot be read hides the older ones below it.
+    files[p.perUser] = SettingsRead::kUnreadable;
+    EXPECT_EQ(load(), L"");
+    EXPECT_EQ(tried, Paths{p.perUser});
+    files[p.perUser] = SettingsRead::kMissing;
+    files[p.virtualStore] = SettingsRead::kUnreadable;
+    EXPECT_EQ(load(), L"");
+    EXPECT_EQ(tried, (Paths{p.perUser, p.virtualStore}));
 }

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <string>
+#include <thread>
 #include <vector>
 
 using namespace std::string_literals;
@@ -89,7 +90,7 @@ class SettingsStore : public ::testing::Test {
     };
     Values Load() const {
         Values v;
-        v.loaded = LoadSettings(m_path, v.wavelength, v.amplitude);
+        v.loaded = LoadSettings(m_path, v.wavelength, v.amplitude) == rillo::SettingsRead::kRead;
         return v;
     }
 
@@ -250,25 +251,63 @@ TEST_F(SettingsStore, FirstLineBytesSurviveManySaves) {
     EXPECT_EQ(Read(), firstLine + "\r\n-2147483648\r\n2147483647");
 }
 
-TEST_F(SettingsStore, AFileHeldOpenByAnotherHandleIsLeftAlone) {
+TEST_F(SettingsStore, OtherReadersAreSharedWithButNotWriters) {
     const std::string original = "keep me\r\n90\r\n200";
     Write(original);
-    // Even a holder that shares everything blocks us: we open without sharing.
-    for (DWORD share : {DWORD(0), DWORD(FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE)}) {
-        SCOPED_TRACE(share);
-        HANDLE other = CreateFileW(m_path.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING,
+    const struct {
+        DWORD access, share;
+        bool loads;
+    } holders[] = {
+        // The search indexer, a scanner, a backup: they read and let others read.
+        {GENERIC_READ, FILE_SHARE_READ, true},
+        {GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, true},
+        // A reader that lets nobody in, and a writer whatever it shares.
+        {GENERIC_READ, 0, false},
+        {GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, false},
+    };
+    for (const auto& h : holders) {
+        SCOPED_TRACE(testing::Message() << std::hex << h.access << " " << h.share);
+        HANDLE other = CreateFileW(m_path.c_str(), h.access, h.share, nullptr, OPEN_EXISTING,
                                    FILE_ATTRIBUTE_NORMAL, nullptr);
         ASSERT_NE(other, INVALID_HANDLE_VALUE);
-        const Values v = Load();
-        EXPECT_FALSE(v.loaded);
-        EXPECT_EQ(v.wavelength, 100);
-        EXPECT_EQ(v.amplitude, 100);
+        std::int32_t wavelength = 100, amplitude = 100;
+        EXPECT_EQ(LoadSettings(m_path, wavelength, amplitude),
+                  h.loads ? rillo::SettingsRead::kRead : rillo::SettingsRead::kUnreadable);
+        EXPECT_EQ(wavelength, h.loads ? 90 : 100);
+        EXPECT_EQ(amplitude, h.loads ? 200 : 100);
+        // A save still wants the file to itself.
         EXPECT_FALSE(SaveSettings(m_path, 1, 2));
         CloseHandle(other);
         EXPECT_EQ(Read(), original);
         ExpectNoStrayFiles();
     }
     EXPECT_LOADS(90, 200);
+}
+
+TEST_F(SettingsStore, AReaderThatLetsGoWithinMomentsIsWaitedFor) {
+    Write("abc\r\n90\r\n200");
+    HANDLE held = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    ASSERT_NE(held, nullptr);
+    // Another program's brief, unsharing read: it lets go a tenth of a second after the
+    // load has met it.
+    bool opened = false;
+    std::thread holder([&] {
+        HANDLE file = CreateFileW(m_path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+        opened = file != INVALID_HANDLE_VALUE;
+        SetEvent(held);
+        Sleep(100);
+        CloseHandle(file);
+    });
+    const DWORD wait = WaitForSingleObject(held, 10000);
+    const Values v = Load();
+    holder.join();
+    CloseHandle(held);
+    ASSERT_EQ(wait, WAIT_OBJECT_0);
+    ASSERT_TRUE(opened);
+    EXPECT_TRUE(v.loaded);
+    EXPECT_EQ(v.wavelength, 90);
+    EXPECT_EQ(v.amplitude, 200);
 }
 
 TEST_F(SettingsStore, AReadOnlyFileIsReadButNotRewritten) {
@@ -372,14 +411,34 @@ TEST_F(SettingsPlaces, TheFirstFileThatCanBeReadWins) {
     EXPECT_EQ(l.amplitude, 100); // a missing line keeps the default, not another file's
     EXPECT_EQ(l.firstLine, "mine");
 
-    // A file held open by someone else is passed over for the next one.
+    // Another reader that shares the file does not keep it from us.
     HANDLE other = CreateFileW(m_paths.perUser.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     ASSERT_NE(other, INVALID_HANDLE_VALUE);
     l = LoadAll();
     CloseHandle(other);
-    EXPECT_EQ(l.from, m_paths.virtualStore);
-    EXPECT_EQ(l.wavelength, 72);
+    EXPECT_EQ(l.from, m_paths.perUser);
+    EXPECT_EQ(l.wavelength, 73);
+}
+
+TEST_F(SettingsPlaces, AFileThatIsThereButCannotBeReadIsNotPassedOver) {
+    PutFile(m_paths.windows, "win\r\n71\r\n201");
+    PutFile(m_paths.perUser, "mine\r\n73\r\n203");
+    // Held by a program that lets nobody else read it: the defaults apply, not the
+    // older values below it.
+    HANDLE other = CreateFileW(m_paths.perUser.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                               FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(other, INVALID_HANDLE_VALUE);
+    const Loaded l = LoadAll();
+    CloseHandle(other);
+    EXPECT_EQ(l.from, L"");
+    EXPECT_EQ(l.wavelength, 100);
+    EXPECT_EQ(l.amplitude, 100);
+    // A save made from those defaults goes to the file that holds the settings, keeping
+    // its own first line; the older file is left as it was.
+    EXPECT_TRUE(SaveSettings(m_paths, 5, 6, ""));
+    EXPECT_EQ(FileText(m_paths.perUser), "mine\r\n5\r\n6");
+    EXPECT_EQ(FileText(m_paths.windows), "win\r\n71\r\n201");
 }
 
 TEST_F(SettingsPlaces, AWritableWindowsFolderIsUsedAsAlways) {

@@ -3,10 +3,13 @@
 #include "ripple/pixel_format.h"
 #include "ripple/ripple_field.h"
 
+#include <zlib.h>
+
 #include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstddef>
+#include <cstdlib>
 
 namespace rillo::resources {
 
@@ -23,6 +26,14 @@ class ByteWriter {
     void U32(std::uint32_t v) {
         U16(v & 0xFFFF);
         U16(v >> 16);
+    }
+    void U32BigEndian(std::uint32_t v) {
+        U16BigEndian(v >> 16);
+        U16BigEndian(v & 0xFFFF);
+    }
+    void U16BigEndian(unsigned v) {
+        U8((v >> 8) & 0xFF);
+        U8(v & 0xFF);
     }
     void Append(const Bytes& b) { m_bytes.insert(m_bytes.end(), b.begin(), b.end()); }
     std::size_t Size() const { return m_bytes.size(); }
@@ -167,6 +178,163 @@ Bytes IconImageData(const IconImage& img) {
     return w.Take();
 }
 
+// The same motif in full colour for the large images Explorer, Apps and the installer
+// show on high-DPI screens: the 32-pixel design's bands scaled to the size, each
+// pixel the average of 8 x 8 samples, so that the rim and the rings are smooth and
+// the pool's edge fades into the desktop through its alpha.
+struct TrueColorImage {
+    int size;
+    std::vector<std::array<std::uint8_t, 4>> rgba; // top row first, straight alpha
+};
+
+TrueColorImage DrawTrueColorIcon(int size) {
+    constexpr int kSamples = 8;
+    const double scale = size / 32.0;
+    const double centre = size / 2.0;
+    const double glint = 14.5 * scale;
+    const double glintRadius = 1.2 * scale;
+    TrueColorImage img{size, std::vector<std::array<std::uint8_t, 4>>(std::size_t(size * size))};
+    for (int y = 0; y < size; ++y) {
+        for (int x = 0; x < size; ++x) {
+            unsigned sum[3] = {0, 0, 0};
+            unsigned inside = 0;
+            for (int sy = 0; sy < kSamples; ++sy) {
+                for (int sx = 0; sx < kSamples; ++sx) {
+                    const double px = x + (sx + 0.5) / kSamples;
+                    const double py = y + (sy + 0.5) / kSamples;
+                    const double r = std::hypot(px - centre, py - centre);
+                    if (r >= centre)
+                        continue;
+                    const PaletteColor& c = std::hypot(px - glint, py - glint) < glintRadius
+                                                ? kVgaPalette[kWhite]
+                                                : kVgaPalette[BandColor(kBands32, r / scale)];
+                    sum[0] += c.red;
+                    sum[1] += c.green;
+                    sum[2] += c.blue;
+                    ++inside;
+                }
+            }
+            auto& px = img.rgba[std::size_t(y * size + x)];
+            for (int k = 0; k < 3; ++k)
+                px[std::size_t(k)] = inside ? std::uint8_t((sum[k] + inside / 2) / inside) : 0;
+            px[3] = std::uint8_t((inside * 255 + kSamples * kSamples / 2) / (kSamples * kSamples));
+        }
+    }
+    return img;
+}
+
+// A 32-bit image of an .ico file: header, BGRA rows bottom-up, and the 1-bit mask
+// that older programs use instead of the alpha (set where nothing is drawn).
+Bytes TrueColorIconImageData(const TrueColorImage& img) {
+    const int n = img.size;
+    const int andStride = RowStride(n, 1);
+    ByteWriter w;
+    InfoHeader(w, n, 2 * n, 32, std::uint32_t((4 * n + andStride) * n), 0);
+    for (int row = n - 1; row >= 0; --row) {
+        for (int x = 0; x < n; ++x) {
+            const auto& px = img.rgba[std::size_t(row * n + x)];
+            w.U8(px[2]);
+            w.U8(px[1]);
+            w.U8(px[0]);
+            w.U8(px[3]);
+        }
+    }
+    for (int row = n - 1; row >= 0; --row) {
+        Bytes line(std::size_t(andStride), 0);
+        for (int x = 0; x < n; ++x)
+            if (img.rgba[std::size_t(row * n + x)][3] == 0)
+                line[std::size_t(x / 8)] |= std::uint8_t(0x80 >> (x % 8));
+        w.Append(line);
+    }
+    return w.Take();
+}
+
+void PngChunk(ByteWriter& w, const char (&type)[5], const Bytes& data) {
+    Bytes typed(type, type + 4);
+    typed.insert(typed.end(), data.begin(), data.end());
+    w.U32BigEndian(std::uint32_t(data.size()));
+    w.Append(typed);
+    w.U32BigEndian(std::uint32_t(crc32(0, typed.data(), uInt(typed.size()))));
+}
+
+// The largest image as Windows stores it since Vista: a PNG file (8-bit RGBA), each
+// row filtered the way that leaves the smallest sum of differences, deflated at the
+// best compression.
+Bytes PngImageData(const TrueColorImage& img) {
+    const int n = img.size;
+    const std::size_t stride = std::size_t(4 * n);
+    Bytes raw;
+    Bytes previous(stride, 0);
+    for (int row = 0; row < n; ++row) {
+        Bytes line(stride);
+        for (int x = 0; x < n; ++x)
+            for (int k = 0; k < 4; ++k)
+                line[std::size_t(4 * x + k)] = img.rgba[std::size_t(row * n + x)][std::size_t(k)];
+        Bytes best;
+        long bestCost = -1;
+        for (std::uint8_t filter = 0; filter < 5; ++filter) {
+            Bytes out{filter};
+            long cost = 0;
+            for (std::size_t i = 0; i < stride; ++i) {
+                const int a = i >= 4 ? line[i - 4] : 0;
+                const int b = previous[i];
+                const int c = i >= 4 ? previous[i - 4] : 0;
+                int predicted = 0;
+                switch (filter) {
+                case 1:
+                    predicted = a;
+                    break;
+                case 2:
+                    predicted = b;
+                    break;
+                case 3:
+                    predicted = (a + b) / 2;
+                    break;
+                case 4: {
+                    const int p = a + b - c;
+                    const int pa = std::abs(p - a), pb = std::abs(p - b), pc = std::abs(p - c);
+                    predicted = pa <= pb && pa <= pc ? a : pb <= pc ? b : c;
+                    break;
+                }
+                default:
+                    break;
+                }
+                const std::uint8_t v = std::uint8_t(line[i] - predicted);
+                out.push_back(v);
+                cost += v < 128 ? v : 256 - v;
+            }
+            if (bestCost < 0 || cost < bestCost) {
+                bestCost = cost;
+                best = std::move(out);
+            }
+        }
+        raw.insert(raw.end(), best.begin(), best.end());
+        previous = std::move(line);
+    }
+    uLongf packedSize = compressBound(uLong(raw.size()));
+    Bytes packed(packedSize);
+    if (compress2(packed.data(), &packedSize, raw.data(), uLong(raw.size()), 9) != Z_OK)
+        return {};
+    packed.resize(packedSize);
+
+    ByteWriter header;
+    header.U32BigEndian(std::uint32_t(n));
+    header.U32BigEndian(std::uint32_t(n));
+    header.U8(8); // bits per channel
+    header.U8(6); // RGBA
+    header.U8(0);
+    header.U8(0);
+    header.U8(0); // not interlaced
+    ByteWriter w;
+    static constexpr std::uint8_t kSignature[] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    for (std::uint8_t b : kSignature)
+        w.U8(b);
+    PngChunk(w, "IHDR", header.Take());
+    PngChunk(w, "IDAT", packed);
+    PngChunk(w, "IEND", {});
+    return w.Take();
+}
+
 // --- Preview ------------------------------------------------------------------------
 
 // The water before the rain: light at the top of the picture, deep blue at the
@@ -240,28 +408,38 @@ std::uint8_t DitherToCube(Pixel p, int x, int y) {
 } // namespace
 
 Bytes MakeIconFile() {
-    const IconImage images[] = {DrawIcon(32), DrawIcon(16)};
-    Bytes data[2];
-    for (int k = 0; k < 2; ++k)
-        data[k] = IconImageData(images[k]);
+    struct Entry {
+        int size, colors, bits;
+        Bytes data;
+    };
+    // The 16-colour images first, as they always were; then the large ones, which
+    // Windows picks by size.
+    const Entry entries[] = {
+        {32, 16, 4, IconImageData(DrawIcon(32))},
+        {16, 16, 4, IconImageData(DrawIcon(16))},
+        {48, 0, 32, TrueColorIconImageData(DrawTrueColorIcon(48))},
+        {64, 0, 32, TrueColorIconImageData(DrawTrueColorIcon(64))},
+        {256, 0, 32, PngImageData(DrawTrueColorIcon(256))},
+    };
+    constexpr unsigned kCount = sizeof entries / sizeof entries[0];
     ByteWriter w;
     w.U16(0);
     w.U16(1); // icon
-    w.U16(2);
-    std::uint32_t offset = 6 + 2 * 16;
-    for (int k = 0; k < 2; ++k) {
-        w.U8(unsigned(images[k].size));
-        w.U8(unsigned(images[k].size));
-        w.U8(16); // colours
+    w.U16(kCount);
+    std::uint32_t offset = 6 + kCount * 16;
+    for (const Entry& e : entries) {
+        w.U8(unsigned(e.size) & 0xFF); // 256 is written as 0
+        w.U8(unsigned(e.size) & 0xFF);
+        w.U8(unsigned(e.colors));
         w.U8(0);
         w.U16(1); // planes
-        w.U16(4); // bits per pixel
-        w.U32(std::uint32_t(data[k].size()));
+        w.U16(unsigned(e.bits));
+        w.U32(std::uint32_t(e.data.size()));
         w.U32(offset);
-        offset += std::uint32_t(data[k].size());
+        offset += std::uint32_t(e.data.size());
     }
-    for (const Bytes& d : data)
-        w.Append(d);
+    for (const Entry& e : entries)
+        w.Append(e.data);
     return w.Take();
 }
 

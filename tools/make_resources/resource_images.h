@@ -11,7 +11,8 @@ namespace rillo::resources {
 using Bytes = std::vector<std::uint8_t>;
 
 // .ico with a 32 x 32 and a 16 x 16 image, 4 bits per pixel, standard VGA colours:
-// blue rings on dark water around a drop, transparent outside the round pool.
+// blue rings on dark water around a drop, transparent outside the round pool; then
+// the same in 32 bits with alpha at 48 x 48 and 64 x 64, and at 256 x 256 as a PNG.
 Bytes MakeIconFile();
 
 // .cur with one 32 x 32 monochrome image in which every pixel is transparent
