@@ -123,8 +123,25 @@ int CWaterWnd::OnCreate(LPCREATESTRUCT) {
 }
 
 void CWaterWnd::OnTimer(UINT_PTR) {
+    if (m_bPreview)
+        FollowPane();
     Rain();
     Default();
+}
+
+void CWaterWnd::FollowPane() {
+    // The Screen Saver Settings window may resize its pane (a new layout, another
+    // monitor's DPI) and tells nobody: the child keeps filling it. The class repaints
+    // the whole window at a new size, so the picture starts afresh at that size.
+    const HWND pane = ::GetParent(m_hWnd);
+    RECT want{};
+    RECT have{};
+    if (!pane || !::GetClientRect(pane, &want) || !::GetWindowRect(m_hWnd, &have))
+        return;
+    ::MapWindowPoints(HWND_DESKTOP, pane, reinterpret_cast<POINT*>(&have), 2);
+    if (!::EqualRect(&want, &have))
+        ::SetWindowPos(m_hWnd, nullptr, want.left, want.top, want.right - want.left,
+                       want.bottom - want.top, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void CWaterWnd::Rain() {

@@ -46,6 +46,8 @@ class CWaterWnd : public CWnd {
     void OnTimer(UINT_PTR nIDEvent);
     void OnPaint();
     void DrawPreviewTiles();
+    // Preview: fits the window to its pane's client area again when the pane changed.
+    void FollowPane();
 
     // One tick of the rain, and its last frame drawn when the water moved.
     void Rain();
