@@ -59,8 +59,14 @@ CSaverWnd* CFullScreenSaver::Create(const std::vector<rillo::SaverScreen>& scree
             it = m_windows.erase(it);
         }
     }
+    // All of them appear at once where the desktop is composed; elsewhere each is
+    // painted the moment it shows, one right after the other.
+    for (const auto& wnd : m_windows)
+        wnd->Cloak(true);
     for (const auto& wnd : m_windows)
         wnd->ShowPainted();
+    for (const auto& wnd : m_windows)
+        wnd->Cloak(false);
     return primary;
 }
 

@@ -86,6 +86,11 @@ CSaverWnd::CSaverWnd(const rillo::SaverSettings& settings, const rillo::SaverScr
     m_bTimer = screen.bPrimary;
 }
 
+CSaverWnd::~CSaverWnd() {
+    if (m_hWnd)
+        ::DestroyWindow(m_hWnd);
+}
+
 BOOL CSaverWnd::CreateFullScreen(CSaverWnd* owner) {
     const RECT rect{m_screen.rect.left, m_screen.rect.top, m_screen.rect.right,
                     m_screen.rect.bottom};
@@ -93,21 +98,18 @@ BOOL CSaverWnd::CreateFullScreen(CSaverWnd* owner) {
     return CWaterWnd::Create(WS_EX_TOPMOST, WS_POPUP, rect, owner, 0, nullptr);
 }
 
+bool CSaverWnd::Cloak(bool bCloak) {
+    // A cloaked window is shown and painted but not composed onto the screen. Without
+    // composition (or before Windows 8) the call fails and nothing changes.
+    const BOOL cloak = bCloak ? TRUE : FALSE;
+    return m_hWnd && SUCCEEDED(::DwmSetWindowAttribute(m_hWnd, DWMWA_CLOAK, &cloak, sizeof cloak));
+}
+
 void CSaverWnd::ShowPainted() {
     if (!m_hWnd)
         return;
-    // Where the desktop is composed, a cloaked window is shown and painted but not
-    // seen; without composition (or before Windows 8) the call fails and the window
-    // is painted the moment it is shown.
-    BOOL cloak = TRUE;
-    const bool cloaked =
-        SUCCEEDED(::DwmSetWindowAttribute(m_hWnd, DWMWA_CLOAK, &cloak, sizeof cloak));
     ::ShowWindow(m_hWnd, IsPrimary() ? SW_SHOW : SW_SHOWNA);
     ::UpdateWindow(m_hWnd);
-    if (cloaked) {
-        cloak = FALSE;
-        ::DwmSetWindowAttribute(m_hWnd, DWMWA_CLOAK, &cloak, sizeof cloak);
-    }
 }
 
 void CSaverWnd::OnCreated() {

@@ -34,6 +34,8 @@ class CSaverWnd : public CWaterWnd {
     // host owns the object; it does not delete itself.
     CSaverWnd(const rillo::SaverSettings& settings, const rillo::SaverScreen& screen,
               DesktopCapture capture, ISaverWndHost& host);
+    // A window that still exists goes through its own WM_DESTROY first.
+    ~CSaverWnd() override;
 
     // Turns the capture into the window's picture and the first frame it shows.
     void PreparePicture() { CWaterWnd::PreparePicture(); }
@@ -42,9 +44,13 @@ class CSaverWnd : public CWaterWnd {
     // is the primary screen's window, null for that one itself. Nonzero when it
     // exists.
     BOOL CreateFullScreen(CSaverWnd* owner);
-    // Shows the created window painted: the primary one takes activation, the others
-    // appear without taking it from it.
+    // Shows the created window and paints it at once: the primary one takes
+    // activation, the others appear without taking it from it.
     void ShowPainted();
+    // Keeps the window off the screen while it is shown, where the desktop is
+    // composed, so that it can be painted before anyone sees it; false where that
+    // cannot be done.
+    bool Cloak(bool bCloak);
 
     bool IsPrimary() const { return m_screen.bPrimary; }
     // One tick of this monitor's rain, driven by the primary window's timer.
