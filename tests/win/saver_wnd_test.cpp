@@ -42,10 +42,6 @@ class SaverWindow : public ::testing::Test {
     void TearDown() override {
         if (m_saverWnd && ::IsWindow(m_saverWnd))
             ::DestroyWindow(m_saverWnd);
-        // The saver's window posts the quit message meant for its own process.
-        MSG msg;
-        while (::PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
-        }
         if (m_pattern)
             ::DestroyWindow(m_pattern->m_hWnd);
     }
@@ -207,6 +203,28 @@ TEST_F(SaverWindow, AllMonitorsAppearTogetherAlreadyPainted) {
         EXPECT_TRUE(Screen(hwnd, part.Width(), part.Height()) == Desktop(part))
             << "the window at " << part.left << " is not painted";
     }
+}
+
+// The saver owns its windows: when it goes, they go, each through its own last
+// messages while the saver can still answer them.
+TEST_F(SaverWindow, ASaverThatGoesTakesItsWindowsWithIt) {
+    const rillo::ScreenRect left{0, 0, m_w / 2, m_h};
+    const rillo::ScreenRect right{m_w / 2, 0, m_w, m_h};
+    std::vector<HWND> windows;
+    {
+        CFullScreenSaver saver{rillo::SaverSettings{}};
+        CSaverWnd* primary =
+            saver.Create(rillo::LayOutScreens({{left, true}, {right, false}}, {0, 0, m_w, m_h}));
+        ASSERT_NE(primary, nullptr);
+        for (HWND w = ::GetWindow(primary->m_hWnd, GW_HWNDFIRST); w;
+             w = ::GetWindow(w, GW_HWNDNEXT))
+            if (saver.IsSaverWindow(w))
+                windows.push_back(w);
+        rillo::test::PumpMessages(100);
+    }
+    EXPECT_EQ(windows.size(), 2u);
+    for (HWND w : windows)
+        EXPECT_FALSE(::IsWindow(w));
 }
 
 // A session already locked when the saver starts keeps it resting until it is back,
