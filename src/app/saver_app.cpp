@@ -4,15 +4,15 @@
 #include "app/settings_store.h"
 #include "app/settings_text.h"
 #include "saver/full_screen_saver.h"
-#include "saver/saver_wnd.h"
 #include "saver/water_wnd.h"
 #include "ui/settings_dlg.h"
 
 #include <shlobj.h>
 
-// The window objects are made with new and delete themselves after their window's last
-// message. A window whose creation failed halfway has already deleted itself that way,
-// so a failed Create leaves the object alone and the process simply ends.
+// The preview's window object is made with new and deletes itself after its window's
+// last message; a window whose creation failed halfway has already deleted itself that
+// way, so a failed Create leaves the object alone and the process simply ends. The
+// full-screen windows belong to their CFullScreenSaver.
 
 namespace {
 

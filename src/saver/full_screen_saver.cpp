@@ -1,6 +1,5 @@
 #include "saver/full_screen_saver.h"
 
-#include "saver/saver_wnd.h"
 #include "saver/snapshot.h"
 
 #include <algorithm>
@@ -26,51 +25,62 @@ std::vector<rillo::MonitorInfo> CFullScreenSaver::EnumerateMonitors() {
     return monitors;
 }
 
+CFullScreenSaver::~CFullScreenSaver() {
+    // One at a time, so that a window going tells the host about the ones still here.
+    while (!m_windows.empty()) {
+        std::unique_ptr<CSaverWnd> last = std::move(m_windows.back());
+        m_windows.pop_back();
+    }
+}
+
 CSaverWnd* CFullScreenSaver::Create(const std::vector<rillo::SaverScreen>& screens) {
-    // Every monitor is photographed before the first window appears on any of them.
-    std::vector<DesktopCapture> captures(screens.size());
-    for (std::size_t n = 0; n < screens.size(); ++n)
-        CaptureScreen(screens[n].rect, captures[n]);
+    // Every monitor is photographed before the first window appears on any of them,
+    // and every picture is ready before the first window shows: no monitor waits,
+    // black or stale, for another's.
+    for (const rillo::SaverScreen& screen : screens) {
+        DesktopCapture capture;
+        CaptureScreen(screen.rect, capture);
+        m_windows.push_back(
+            std::make_unique<CSaverWnd>(m_settings, screen, std::move(capture), *this));
+    }
+    for (const auto& wnd : m_windows)
+        wnd->PreparePicture();
 
     CSaverWnd* primary = nullptr;
-    for (std::size_t n = 0; n < screens.size(); ++n) {
-        auto* wnd = new CSaverWnd(m_settings, screens[n], std::move(captures[n]), *this);
-        m_windows.push_back(wnd);
-        if (!wnd->CreateFullScreen(primary)) {
-            // A window that got as far as its last message has deleted itself and left
-            // the list; one that never got a message is still ours to delete.
-            const auto it = std::find(m_windows.begin(), m_windows.end(), wnd);
-            if (it != m_windows.end()) {
-                m_windows.erase(it);
-                delete wnd;
-            }
+    for (auto it = m_windows.begin(); it != m_windows.end();) {
+        if ((*it)->CreateFullScreen(primary)) {
             if (!primary)
-                return nullptr; // without the primary window nothing would end the saver
-            continue;
+                primary = it->get();
+            ++it;
+        } else if (!primary) {
+            m_windows.clear(); // without the primary window nothing would end the saver
+            return nullptr;
+        } else {
+            it = m_windows.erase(it);
         }
-        if (!primary)
-            primary = wnd;
     }
+    // All of them appear at once where the desktop is composed; elsewhere each is
+    // painted the moment it shows, one right after the other.
+    for (const auto& wnd : m_windows)
+        wnd->Cloak(true);
+    for (const auto& wnd : m_windows)
+        wnd->ShowPainted();
+    for (const auto& wnd : m_windows)
+        wnd->Cloak(false);
     return primary;
 }
 
 void CFullScreenSaver::Tick() {
-    for (CSaverWnd* wnd : m_windows)
+    for (const auto& wnd : m_windows)
         wnd->RainOnce();
 }
 
-void CFullScreenSaver::CloseSoon() {
-    const auto primary = std::find_if(m_windows.begin(), m_windows.end(),
-                                      [](const CSaverWnd* w) { return w->IsPrimary(); });
-    if (primary != m_windows.end())
-        (*primary)->PostMessage(WM_CLOSE, 0, 0);
+void CFullScreenSaver::CloseAll() {
+    if (!m_windows.empty() && m_windows.front()->IsPrimary())
+        m_windows.front()->PostMessage(WM_CLOSE, 0, 0);
 }
 
 bool CFullScreenSaver::IsSaverWindow(HWND hwnd) const {
     return hwnd && std::any_of(m_windows.begin(), m_windows.end(),
-                               [hwnd](const CSaverWnd* w) { return w->m_hWnd == hwnd; });
-}
-
-void CFullScreenSaver::OnWindowDestroyed(CSaverWnd* wnd) {
-    m_windows.erase(std::remove(m_windows.begin(), m_windows.end(), wnd), m_windows.end());
+                               [hwnd](const auto& w) { return w->m_hWnd == hwnd; });
 }

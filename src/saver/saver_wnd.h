@@ -3,19 +3,54 @@
 // on any monitor; all of the saver's windows close together.
 #pragma once
 
+#include "saver/visibility.h"
 #include "saver/water_wnd.h"
 
-class CFullScreenSaver;
+#include <windows.h>
+
+// What a full-screen window asks of whoever owns it and its siblings on the other
+// monitors. The host outlives its windows.
+class ISaverWndHost {
+  public:
+    // One tick of the rain on every monitor; the primary window's timer calls it.
+    virtual void Tick() = 0;
+    // Asks every window to close, soon: never from inside the caller's handler.
+    virtual void CloseAll() = 0;
+    // Whether hwnd is one of the saver's windows: activation moving between them is
+    // not the user switching away.
+    virtual bool IsSaverWindow(HWND hwnd) const = 0;
+    // A mouse move to (x, y) in screen coordinates; true when it ends the saver.
+    virtual bool OnMouseMove(int x, int y) = 0;
+    // Whether anybody can see the saver; the windows feed it what the system says.
+    virtual rillo::CVisibility& Visibility() = 0;
+
+  protected:
+    ~ISaverWndHost() = default;
+};
 
 class CSaverWnd : public CWaterWnd {
   public:
-    // The window over `screen`, from its part of the desktop, one of `saver`'s.
+    // The window over `screen`, from its part of the desktop, one of `host`'s. The
+    // host owns the object; it does not delete itself.
     CSaverWnd(const rillo::SaverSettings& settings, const rillo::SaverScreen& screen,
-              DesktopCapture capture, CFullScreenSaver& saver);
+              DesktopCapture capture, ISaverWndHost& host);
+    // A window that still exists goes through its own WM_DESTROY first.
+    ~CSaverWnd() override;
 
-    // Creates the window over its monitor; `owner` is the primary screen's window,
-    // null for that one itself. Nonzero when it exists.
+    // Turns the capture into the window's picture and the first frame it shows.
+    void PreparePicture() { CWaterWnd::PreparePicture(); }
+
+    // Creates the window over its monitor, hidden, with its picture prepared; `owner`
+    // is the primary screen's window, null for that one itself. Nonzero when it
+    // exists.
     BOOL CreateFullScreen(CSaverWnd* owner);
+    // Shows the created window and paints it at once: the primary one takes
+    // activation, the others appear without taking it from it.
+    void ShowPainted();
+    // Keeps the window off the screen while it is shown, where the desktop is
+    // composed, so that it can be painted before anyone sees it; false where that
+    // cannot be done.
+    bool Cloak(bool bCloak);
 
     bool IsPrimary() const { return m_screen.bPrimary; }
     // One tick of this monitor's rain, driven by the primary window's timer.
@@ -23,7 +58,6 @@ class CSaverWnd : public CWaterWnd {
 
   protected:
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
-    void PostNcDestroy() override;
 
   private:
     void OnCreated();
@@ -31,7 +65,7 @@ class CSaverWnd : public CWaterWnd {
     // Stops the rain while nobody can see it and starts it again when they can.
     void OnVisibilityChanged();
 
-    CFullScreenSaver& m_saver;
+    ISaverWndHost& m_host;
     HPOWERNOTIFY m_hPowerNotify = nullptr;
     bool m_bSessionNotify = false;
 };

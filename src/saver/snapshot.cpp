@@ -2,6 +2,7 @@
 
 #include "saver/bmp_file.h"
 
+#include <array>
 #include <cstdint>
 #include <cstring>
 #include <vector>
@@ -13,6 +14,11 @@ constexpr wchar_t kSnapshotName[] = L"cTempPicture.bmp";
 bool WriteAll(HANDLE file, const void* data, DWORD size) {
     DWORD written = 0;
     return ::WriteFile(file, data, size, &written, nullptr) && written == size;
+}
+
+bool ReadAll(HANDLE file, void* data, DWORD size) {
+    DWORD read = 0;
+    return ::ReadFile(file, data, size, &read, nullptr) && read == size;
 }
 
 } // namespace
@@ -58,7 +64,10 @@ bool CaptureScreen(const rillo::ScreenRect& rect, DesktopCapture& capture) {
         rillo::SelectObjectGuard select(memory.get(), bitmap.get());
         if (!select.ok())
             return false;
-        ::BitBlt(memory.get(), 0, 0, w, h, display.get(), rect.left, rect.top, SRCCOPY);
+        // A screen the session cannot read now (locked, a secure desktop up, a remote
+        // session gone) fails here; whatever the bitmap holds then is not the desktop.
+        if (!::BitBlt(memory.get(), 0, 0, w, h, display.get(), rect.left, rect.top, SRCCOPY))
+            return false;
     }
 
     BITMAP bm{};
@@ -161,19 +170,70 @@ rillo::UniqueBitmap LoadSnapshot(const std::wstring& path) {
     return loaded ? FlipBitmap(loaded.get()) : rillo::UniqueBitmap();
 }
 
-rillo::UniqueBitmap PictureFromCapture(const DesktopCapture& capture) {
-    if (capture.pixels.empty())
-        return {};
-    // The file's info header, as LoadImage would read it; no colour table follows.
+namespace {
+
+// A DIB section as LoadImage makes one from a file with these 54 header bytes: the
+// file's info header, no colour table. Null bits when the header is not one we wrote.
+rillo::UniqueBitmap SectionForHeader(const std::array<std::uint8_t, rillo::kBmpHeaderSize>& header,
+                                     void*& bits) {
+    bits = nullptr;
     BITMAPINFO info{};
     static_assert(sizeof(BITMAPINFOHEADER) == rillo::kBmpHeaderSize - 14);
-    std::memcpy(&info.bmiHeader, capture.header.data() + 14, sizeof(BITMAPINFOHEADER));
-    void* bits = nullptr;
+    std::memcpy(&info.bmiHeader, header.data() + 14, sizeof(BITMAPINFOHEADER));
     rillo::UniqueBitmap section(
         ::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
-    if (!section || !bits || info.bmiHeader.biSizeImage != capture.pixels.size())
+    if (!section)
+        bits = nullptr;
+    return section;
+}
+
+std::uint32_t ImageSizeOf(const std::array<std::uint8_t, rillo::kBmpHeaderSize>& header) {
+    std::uint32_t size = 0;
+    std::memcpy(&size, header.data() + 34, sizeof size); // biSizeImage
+    return size;
+}
+
+} // namespace
+
+rillo::UniqueBitmap PictureFromCapture(const DesktopCapture& capture) {
+    if (capture.pixels.empty() || ImageSizeOf(capture.header) != capture.pixels.size())
+        return {};
+    void* bits = nullptr;
+    rillo::UniqueBitmap section = SectionForHeader(capture.header, bits);
+    if (!bits)
         return {};
     std::memcpy(bits, capture.pixels.data(), capture.pixels.size());
+    ::GdiFlush();
+    return FlipBitmap(section.get());
+}
+
+rillo::UniqueBitmap PictureThroughSnapshotFile(const std::wstring& path,
+                                               const DesktopCapture& capture) {
+    if (path.empty() || capture.pixels.empty() ||
+        ImageSizeOf(capture.header) != capture.pixels.size())
+        return {};
+    // The system deletes the file when its last handle closes, whether we close it
+    // below, the process is killed or the session ends under it. Shared with nobody,
+    // so nobody else reads the photograph meanwhile.
+    rillo::UniqueFile file = rillo::MakeUniqueFile(::CreateFileW(
+        path.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, 0, nullptr, CREATE_ALWAYS,
+        FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
+    if (!file)
+        return {};
+    if (!WriteAll(file.get(), capture.header.data(), DWORD(capture.header.size())) ||
+        !WriteAll(file.get(), capture.pixels.data(), DWORD(capture.pixels.size())))
+        return {};
+
+    // Read back from the file, straight into the picture's memory.
+    LARGE_INTEGER start{};
+    std::array<std::uint8_t, rillo::kBmpHeaderSize> header{};
+    if (!::SetFilePointerEx(file.get(), start, nullptr, FILE_BEGIN) ||
+        !ReadAll(file.get(), header.data(), DWORD(header.size())) || header != capture.header)
+        return {};
+    void* bits = nullptr;
+    rillo::UniqueBitmap section = SectionForHeader(header, bits);
+    if (!bits || !ReadAll(file.get(), bits, DWORD(capture.pixels.size())))
+        return {};
     ::GdiFlush();
     return FlipBitmap(section.get());
 }

@@ -46,6 +46,14 @@ rillo::UniqueBitmap LoadSnapshot(const std::wstring& path);
 // the capture was written to; empty for an empty capture.
 rillo::UniqueBitmap PictureFromCapture(const DesktopCapture& capture);
 
+// Writes the capture to path in the snapshot file's layout and reads the picture back
+// from the file, as LoadSnapshot would. The file lives only while it is read: it goes
+// when its handle closes, on every path out of here and when the process is killed.
+// Empty when the file could not be written or read back (held open by another
+// program, no such directory, a full disk).
+rillo::UniqueBitmap PictureThroughSnapshotFile(const std::wstring& path,
+                                               const DesktopCapture& capture);
+
 // A screen-compatible bitmap of width x height, black.
 rillo::UniqueBitmap BlackPicture(int width, int height);
 

@@ -2,6 +2,12 @@
 
 namespace rillo {
 
+bool SessionIsAway(int connectState, std::int32_t sessionFlags, bool bLockFlagsSwapped) {
+    if (connectState == wts::kStateDisconnected)
+        return true;
+    return sessionFlags == (bLockFlagsSwapped ? wts::kFlagsUnlock : wts::kFlagsLock);
+}
+
 void CVisibility::OnSessionChange(unsigned code) {
     switch (code) {
     case wts::kSessionLock:

@@ -23,14 +23,9 @@ CWaterWnd::CWaterWnd(BOOL bAutoDelete, const rillo::SaverSettings& settings, boo
 CWaterWnd::CWaterWnd(const rillo::SaverSettings& settings, const rillo::SaverScreen& screen,
                      DesktopCapture capture)
     : m_bPreview(false), m_screen(screen), m_capture(std::move(capture)), m_bCaptured(true),
-      m_rain(settings, screen.nSeed), m_bAutoDelete(TRUE) {}
+      m_rain(settings, screen.nSeed), m_bAutoDelete(FALSE) {}
 
-CWaterWnd::~CWaterWnd() {
-    // The snapshot shows whatever was on the screen, mail and documents included: it
-    // does not outlive the saver.
-    if (m_bSnapshotWritten)
-        ::DeleteFileW(m_strSnapshotPath.c_str());
-}
+CWaterWnd::~CWaterWnd() = default;
 
 BOOL CWaterWnd::Create(DWORD dwExStyle, DWORD dwStyle, const RECT& rect, CWnd* pParentWnd, UINT,
                        void*) {
@@ -45,7 +40,7 @@ BOOL CWaterWnd::Create(DWORD dwExStyle, DWORD dwStyle, const RECT& rect, CWnd* p
     if (!registered)
         return FALSE;
 
-    if (!m_bPreview) {
+    if (!m_bPreview && !m_bPrepared) {
         // Before the window exists, so the picture never shows it.
         if (!m_bCaptured)
             CaptureScreen(m_screen.rect, m_capture);
@@ -60,19 +55,18 @@ BOOL CWaterWnd::Create(DWORD dwExStyle, DWORD dwStyle, const RECT& rect, CWnd* p
 void CWaterWnd::PreparePicture() {
     m_nScreenWidth = m_screen.rect.Width();
     m_nScreenHeight = m_screen.rect.Height();
+    m_bPrepared = true;
     rillo::UniqueBitmap snapshot;
     if (m_screen.bPrimary) {
         // The primary screen's picture goes through the snapshot file and is read back
-        // from it, as it always has been.
+        // from it, as it always has been. The file shows whatever was on the screen,
+        // mail and documents included: it is gone once it has been read.
         m_strSnapshotPath = BuildSnapshotPath();
-        m_bSnapshotWritten =
-            !m_strSnapshotPath.empty() && WriteSnapshotFile(m_strSnapshotPath, m_capture);
-        if (m_bSnapshotWritten)
-            snapshot = LoadSnapshot(m_strSnapshotPath);
+        snapshot = PictureThroughSnapshotFile(m_strSnapshotPath, m_capture);
     }
     // A file that could not be written (held open, a full disk) or read back is no
     // reason to show anything but what this start photographed. Nor is an older file
-    // that happens to lie there.
+    // that happens to lie there. A failed capture shows black, never a stale bitmap.
     if (!snapshot)
         snapshot = PictureFromCapture(m_capture);
     if (!snapshot)
@@ -129,8 +123,25 @@ int CWaterWnd::OnCreate(LPCREATESTRUCT) {
 }
 
 void CWaterWnd::OnTimer(UINT_PTR) {
+    if (m_bPreview)
+        FollowPane();
     Rain();
     Default();
+}
+
+void CWaterWnd::FollowPane() {
+    // The Screen Saver Settings window may resize its pane (a new layout, another
+    // monitor's DPI) and tells nobody: the child keeps filling it. The class repaints
+    // the whole window at a new size, so the picture starts afresh at that size.
+    const HWND pane = ::GetParent(m_hWnd);
+    RECT want{};
+    RECT have{};
+    if (!pane || !::GetClientRect(pane, &want) || !::GetWindowRect(m_hWnd, &have))
+        return;
+    ::MapWindowPoints(HWND_DESKTOP, pane, reinterpret_cast<POINT*>(&have), 2);
+    if (!::EqualRect(&want, &have))
+        ::SetWindowPos(m_hWnd, nullptr, want.left, want.top, want.right - want.left,
+                       want.bottom - want.top, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void CWaterWnd::Rain() {

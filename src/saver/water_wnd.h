@@ -35,6 +35,7 @@ class CWaterWnd : public CWnd {
 
     // Full screen over `screen`, from its part of the desktop. The primary screen
     // writes the snapshot file and shows it read back; the others show their capture.
+    // The object belongs to whoever made it: it does not delete itself.
     CWaterWnd(const rillo::SaverSettings& settings, const rillo::SaverScreen& screen,
               DesktopCapture capture);
 
@@ -45,6 +46,8 @@ class CWaterWnd : public CWnd {
     void OnTimer(UINT_PTR nIDEvent);
     void OnPaint();
     void DrawPreviewTiles();
+    // Preview: fits the window to its pane's client area again when the pane changed.
+    void FollowPane();
 
     // One tick of the rain, and its last frame drawn when the water moved.
     void Rain();
@@ -63,7 +66,7 @@ class CWaterWnd : public CWnd {
     CDibSurface m_dibFrame;  // the frame rendered and drawn at every step
     rillo::Rainfall m_rain;  // the rain, its seed and the field
     std::wstring m_strSnapshotPath;
-    bool m_bSnapshotWritten = false; // this run's file, deleted with the window
+    bool m_bPrepared = false; // PreparePicture has run: the surfaces are the picture's
     BOOL m_bAutoDelete;
 
     static const wchar_t* const s_pszClassName;

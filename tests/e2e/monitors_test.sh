@@ -177,7 +177,7 @@ moves_end() {
   wait_for 15 grep -q '^seen 0x0200' "$log" || true
   xdotool mousemove $((l + 90 - vx)) $((t + 70 - vy))
   check "$name: moves on the $kind monitor at ($l, $t) end the saver within 3 s" wait_exit "$saver" 3
-  check "$name: with exit code 0" test "${exit_code:-1}" = 0
+  check "$name: with exit code 0 (${exit_code:-none})" test "${exit_code:-1}" = 0
   check "$name: no saver window is left" wait_windows 0
   wait_exit "$listener" 15 || true
 }

@@ -30,3 +30,22 @@ TEST(Visibility, DisplayAndSessionEachHideTheSaver) {
         EXPECT_TRUE(v.IsSeen()) << away;
     }
 }
+
+// The session's state as the system reports it at start: locked or disconnected is
+// away; Windows 7 swaps the two lock flags; an unknown lock state is no reason to rest.
+TEST(Visibility, SessionFoundLockedOrDisconnectedAtStart) {
+    constexpr int kActive = 0;
+    EXPECT_TRUE(rillo::SessionIsAway(kActive, wts::kFlagsLock, false));
+    EXPECT_FALSE(rillo::SessionIsAway(kActive, wts::kFlagsUnlock, false));
+    EXPECT_FALSE(rillo::SessionIsAway(kActive, wts::kFlagsLock, true));
+    EXPECT_TRUE(rillo::SessionIsAway(kActive, wts::kFlagsUnlock, true));
+    EXPECT_FALSE(rillo::SessionIsAway(kActive, -1, false));
+    EXPECT_FALSE(rillo::SessionIsAway(kActive, -1, true));
+    EXPECT_TRUE(rillo::SessionIsAway(wts::kStateDisconnected, wts::kFlagsUnlock, false));
+
+    CVisibility v;
+    v.OnSessionFoundAway();
+    EXPECT_FALSE(v.IsSeen());
+    v.OnSessionChange(wts::kSessionUnlock);
+    EXPECT_TRUE(v.IsSeen());
+}
