@@ -36,20 +36,23 @@ namespace {
 
 using namespace gl;
 
-constexpr GLuint kGroupSize = 256;
+constexpr GLuint kGroupWidth = 64;
 
-// Every shader finds its item from its work group, numbered row by row across
-// uGroupsX groups, so that counts beyond one dimension's limit still dispatch once.
-// GLSL ints wrap in 32 bits on add, subtract and multiply, and >> on them is
-// arithmetic: the cell rules carry over unchanged.
+// Every shader works on a block of uCols x uRows items, one invocation each; a
+// block larger than one dispatch may hold goes in parts, (uCol0, uRow0) the part's
+// first item. GLSL ints wrap in 32 bits on add, subtract and multiply, and >> on
+// them is arithmetic: the cell rules carry over unchanged.
 constexpr const char* kCommon = R"(
-layout(local_size_x = 256) in;
-uniform uint uGroupsX;
-uniform uint uCount;
+layout(local_size_x = 64) in;
 uniform uint uCols;
+uniform uint uRows;
+uniform uint uCol0;
+uniform uint uRow0;
 uniform int uWidth;
-uint Item() {
-    return (gl_WorkGroupID.y * uGroupsX + gl_WorkGroupID.x) * 256u + gl_LocalInvocationID.x;
+bool Item(out uint c, out uint r) {
+    c = gl_GlobalInvocationID.x + uCol0;
+    r = gl_GlobalInvocationID.y + uRow0;
+    return c < uCols && r < uRows;
 }
 )";
 
@@ -59,36 +62,33 @@ uniform int uFirst;
 layout(std430, binding = 0) buffer Target { int t[]; };
 layout(std430, binding = 1) readonly buffer Amounts { int a[]; };
 void main() {
-    uint j = Item();
-    if (j >= uCount)
+    uint c, r;
+    if (!Item(c, r))
         return;
-    uint r = j / uCols;
-    int i = uFirst + int(r) * uWidth + int(j - r * uCols);
-    t[i] += a[j];
+    t[uFirst + int(r) * uWidth + int(c)] += a[r * uCols + c];
 }
 )";
 
-// One frame pixel per interior cell, from buffer 0's slopes.
+// One frame pixel per interior cell (the block is the interior), from buffer 0's slopes.
 constexpr const char* kRenderSource = R"(
 uniform int uCells;
 layout(std430, binding = 0) readonly buffer Heights { int h[]; };
 layout(std430, binding = 1) readonly buffer Picture { uint src[]; };
 layout(std430, binding = 2) buffer Frame { uint dst[]; };
 void main() {
-    uint j = Item();
-    if (j >= uCount)
+    uint c, r;
+    if (!Item(c, r))
         return;
-    uint r = j / uCols;
-    int i = int(r + 1u) * uWidth + int(j - r * uCols) + 1;
+    int i = int(r + 1u) * uWidth + int(c) + 1;
     int gx = h[i] - h[i + 1];
     int gy = h[i] - h[i + uWidth];
     int f = i + (gy >> 3) * uWidth + (gx >> 3);
     if (f <= 0 || f >= uCells)
         return; // outside the picture: the pixel keeps what it had
     uint p = src[f];
-    ivec3 c = ivec3(int(p & 0xFFu), int((p >> 8) & 0xFFu), int((p >> 16) & 0xFFu)) - gx;
-    c = clamp(c, 0, 255);
-    dst[i] = (uint(c.z) << 16) | (uint(c.y) << 8) | uint(c.x);
+    ivec3 ch = ivec3(int(p & 0xFFu), int((p >> 8) & 0xFFu), int((p >> 16) & 0xFFu)) - gx;
+    ch = clamp(ch, 0, 255);
+    dst[i] = (uint(ch.z) << 16) | (uint(ch.y) << 8) | uint(ch.x);
 }
 )";
 
@@ -98,11 +98,10 @@ uniform uint uShift;
 layout(std430, binding = 0) buffer Written { int w[]; };
 layout(std430, binding = 1) readonly buffer Read { int r[]; };
 void main() {
-    uint j = Item();
-    if (j >= uCount)
+    uint c, row;
+    if (!Item(c, row))
         return;
-    uint row = j / uCols;
-    int i = int(row + 1u) * uWidth + int(j - row * uCols) + 1;
+    int i = int(row + 1u) * uWidth + int(c) + 1;
     int s = r[i - uWidth - 1] + r[i - uWidth] + r[i - uWidth + 1] + r[i - 1] + r[i + 1] +
             r[i + uWidth - 1] + r[i + uWidth] + r[i + uWidth + 1];
     int d = (s >> 2) - w[i];
@@ -111,10 +110,10 @@ void main() {
 )";
 
 // Uniform slots every program shares, then its own.
-enum { kGroupsX, kCount, kCols, kWidth, kOwn };
-const char* const kDropUniforms[] = {"uGroupsX", "uCount", "uCols", "uWidth", "uFirst"};
-const char* const kRenderUniforms[] = {"uGroupsX", "uCount", "uCols", "uWidth", "uCells"};
-const char* const kPropagateUniforms[] = {"uGroupsX", "uCount", "uCols", "uWidth", "uShift"};
+enum { kCols, kRows, kCol0, kRow0, kWidth, kOwn, kUniforms };
+const char* const kDropUniforms[] = {"uCols", "uRows", "uCol0", "uRow0", "uWidth", "uFirst"};
+const char* const kRenderUniforms[] = {"uCols", "uRows", "uCol0", "uRow0", "uWidth", "uCells"};
+const char* const kPropagateUniforms[] = {"uCols", "uRows", "uCol0", "uRow0", "uWidth", "uShift"};
 
 // Version line and extensions: 4.3 has compute shaders and storage buffers; an
 // older context may offer both as extensions.
@@ -153,15 +152,17 @@ CGlRippleEngine::CGlRippleEngine(gl::Loader pfnLoad) {
         m_strRenderer = reinterpret_cast<const char*>(r);
     if (!CheckVersion())
         return;
-    GLint groups = 0;
-    m_gl.GetIntegeri_v(MAX_COMPUTE_WORK_GROUP_COUNT, 0, &groups);
-    m_nMaxGroupsX = GLuint(std::max<GLint>(groups, 1));
+    GLint groups[2] = {};
+    m_gl.GetIntegeri_v(MAX_COMPUTE_WORK_GROUP_COUNT, 0, &groups[0]);
+    m_gl.GetIntegeri_v(MAX_COMPUTE_WORK_GROUP_COUNT, 1, &groups[1]);
+    m_nMaxGroupsX = GLuint(std::max<GLint>(groups[0], 1));
+    m_nMaxGroupsY = GLuint(std::max<GLint>(groups[1], 1));
     m_gl.GetInteger64v(MAX_SHADER_STORAGE_BLOCK_SIZE, &m_nMaxBlockBytes);
     if (!CheckErrors("reading the limits"))
         return;
-    if (!Build(m_drop, kDropSource, kDropUniforms, 5) ||
-        !Build(m_render, kRenderSource, kRenderUniforms, 5) ||
-        !Build(m_propagate, kPropagateSource, kPropagateUniforms, 5))
+    if (!Build(m_drop, kDropSource, kDropUniforms, kUniforms) ||
+        !Build(m_render, kRenderSource, kRenderUniforms, kUniforms) ||
+        !Build(m_propagate, kPropagateSource, kPropagateUniforms, kUniforms))
         return;
     CheckErrors("building the shaders");
 }
@@ -350,12 +351,20 @@ bool CGlRippleEngine::Finish() {
     return CheckErrors("finishing");
 }
 
-void CGlRippleEngine::Dispatch(const Program& p, std::uint32_t nCount) {
-    const GLuint groups = (nCount + (kGroupSize - 1)) / kGroupSize;
-    const GLuint across = std::min(groups, m_nMaxGroupsX);
-    m_gl.Uniform1ui(p.uniform[kGroupsX], across);
-    m_gl.Uniform1ui(p.uniform[kCount], nCount);
-    m_gl.DispatchCompute(across, (groups + across - 1) / across, 1);
+void CGlRippleEngine::Dispatch(const Program& p, std::uint32_t nCols, std::uint32_t nRows) {
+    m_gl.Uniform1ui(p.uniform[kCols], nCols);
+    m_gl.Uniform1ui(p.uniform[kRows], nRows);
+    // Parts as large as the work group counts allow: one for any screen.
+    const std::uint64_t spanX = std::uint64_t(m_nMaxGroupsX) * kGroupWidth;
+    const std::uint64_t spanY = m_nMaxGroupsY;
+    for (std::uint64_t row0 = 0; row0 < nRows; row0 += spanY)
+        for (std::uint64_t col0 = 0; col0 < nCols; col0 += spanX) {
+            const std::uint64_t cols = std::min<std::uint64_t>(nCols - col0, spanX);
+            const std::uint64_t rows = std::min<std::uint64_t>(nRows - row0, spanY);
+            m_gl.Uniform1ui(p.uniform[kCol0], GLuint(col0));
+            m_gl.Uniform1ui(p.uniform[kRow0], GLuint(row0));
+            m_gl.DispatchCompute(GLuint((cols + kGroupWidth - 1) / kGroupWidth), GLuint(rows), 1);
+        }
     // The next pass reads what this one wrote, and a read-back may follow.
     m_gl.MemoryBarrier(SHADER_STORAGE_BARRIER_BIT | BUFFER_UPDATE_BARRIER_BIT);
 }
@@ -415,12 +424,11 @@ void CGlRippleEngine::Drop(std::int32_t x, std::int32_t y, std::int32_t nRadius,
     if (m_bLastDropAddsNothing)
         return;
     m_gl.UseProgram(m_drop.id);
-    m_gl.Uniform1ui(m_drop.uniform[kCols], GLuint(cols));
     m_gl.Uniform1i(m_drop.uniform[kWidth], m_nWidth);
     m_gl.Uniform1i(m_drop.uniform[kOwn], std::int32_t((y + dyStart) * m_nWidth + (x + dxStart)));
     m_gl.BindBufferBase(SHADER_STORAGE_BUFFER, 0, Buffer(nBuffer));
     m_gl.BindBufferBase(SHADER_STORAGE_BUFFER, 1, m_amounts);
-    Dispatch(m_drop, std::uint32_t(count));
+    Dispatch(m_drop, std::uint32_t(cols), std::uint32_t(count / cols));
     CheckErrors("adding a drop");
 }
 
@@ -430,13 +438,12 @@ void CGlRippleEngine::Render(bool bPixels) {
     if (m_nWidth >= 3 && m_nHeight >= 3 && bPixels) {
         const auto cols = std::uint32_t(m_nWidth - 2);
         m_gl.UseProgram(m_render.id);
-        m_gl.Uniform1ui(m_render.uniform[kCols], cols);
         m_gl.Uniform1i(m_render.uniform[kWidth], m_nWidth);
         m_gl.Uniform1i(m_render.uniform[kOwn], m_nWidth * m_nHeight);
         m_gl.BindBufferBase(SHADER_STORAGE_BUFFER, 0, m_buf0);
         m_gl.BindBufferBase(SHADER_STORAGE_BUFFER, 1, m_picture);
         m_gl.BindBufferBase(SHADER_STORAGE_BUFFER, 2, m_frame);
-        Dispatch(m_render, cols * std::uint32_t(m_nHeight - 2));
+        Dispatch(m_render, cols, std::uint32_t(m_nHeight - 2));
     }
     Propagate(m_nCurrent, m_nDampShift);
     m_nCurrent ^= 1;
@@ -447,12 +454,11 @@ void CGlRippleEngine::Propagate(std::int32_t nBuffer, std::int32_t nShift) {
         return;
     const auto cols = std::uint32_t(m_nWidth - 2);
     m_gl.UseProgram(m_propagate.id);
-    m_gl.Uniform1ui(m_propagate.uniform[kCols], cols);
     m_gl.Uniform1i(m_propagate.uniform[kWidth], m_nWidth);
     m_gl.Uniform1ui(m_propagate.uniform[kOwn], GLuint(nShift & 31));
     m_gl.BindBufferBase(SHADER_STORAGE_BUFFER, 0, Buffer(nBuffer));
     m_gl.BindBufferBase(SHADER_STORAGE_BUFFER, 1, Buffer(nBuffer == 0 ? 1 : 0));
-    Dispatch(m_propagate, cols * std::uint32_t(m_nHeight - 2));
+    Dispatch(m_propagate, cols, std::uint32_t(m_nHeight - 2));
     CheckErrors("stepping the water");
 }
 

@@ -90,9 +90,8 @@ class CGlRippleEngine {
     bool CheckVersion();
     bool Build(Program& p, const char* pszSource, const char* const* ppszUniforms, int nUniforms);
     void FreeBuffers();
-    // Runs the bound program once for each of nCount items (shaders find their item
-    // from the work group and the group count across, uniform 0).
-    void Dispatch(const Program& p, std::uint32_t nCount);
+    // Runs the bound program once for each item of a block nCols x nRows.
+    void Dispatch(const Program& p, std::uint32_t nCols, std::uint32_t nRows);
     gl::GLuint Buffer(std::int32_t nBuffer) const { return nBuffer == 0 ? m_buf0 : m_buf1; }
     bool Upload(gl::GLuint buffer, const void* p);
     bool Download(gl::GLuint buffer, void* p);
@@ -102,6 +101,7 @@ class CGlRippleEngine {
     std::string m_strFailure;
     std::string m_strRenderer;
     gl::GLuint m_nMaxGroupsX = 65535;
+    gl::GLuint m_nMaxGroupsY = 65535;
     gl::GLint64 m_nMaxBlockBytes = 0;
 
     Program m_drop;

@@ -119,6 +119,24 @@ TEST_F(GlEngineTest, RainyStepsMatchTheReferenceOnEveryShape) {
     }
 }
 
+TEST_F(GlEngineTest, FieldsLargerThanOneDispatchMatchTheReference) {
+    // More interior rows, or more columns, than one dispatch's work groups reach
+    // (65535 either way is what every implementation offers).
+    std::mt19937 rng(6);
+    for (auto [w, h] : {std::pair{3, 65600}, {6, 65539}, {64 * 65535 + 70, 3}}) {
+        Twin t(*m_engine, w, h, rng);
+        t.FillHeights([&] { return std::int32_t(rng() % 4001) - 2000; });
+        for (int step = 0; step < 3; ++step) {
+            t.Drop(w - 3, h - 3, 40, 4000);
+            t.Render();
+            t.ExpectSame(std::to_string(w) + "x" + std::to_string(h) + " step " +
+                         std::to_string(step));
+            if (HasFatalFailure())
+                return;
+        }
+    }
+}
+
 TEST_F(GlEngineTest, DropsOfEveryRadiusAnywhereMatchTheReference) {
     // The worked cone, drops on and beyond every border, radii that clip to the
     // field or overflow, and amounts that do not fit 32 bits.

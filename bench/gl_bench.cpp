@@ -1,0 +1,184 @@
+// The GL engine on whatever OpenGL 4.3 the machine's EGL offers (a headless context):
+// one saver tick (two rain attempts, each a drop and a step) and one step (a drop and
+// a render, which includes the wave step), at 1920 x 1080 and 3840 x 2160, on water
+// after many drops. Wall time covers the work through glFinish; gpu_ms is what GL
+// timer queries measure on the graphics side. The engine's start is timed too: the
+// shaders built, and the self-test run.
+#include "gl/gl_ripple_engine.h"
+#include "gl/gl_self_test.h"
+#include "headless_gl.h"
+#include "saver/rain.h"
+#include "saver/rainfall.h"
+
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace rillo::gl;
+
+constexpr int kWarmUpSteps = 100;
+constexpr rillo::SaverSettings kSettings{};
+
+struct TimerQueries {
+    void(RILLO_GL_CALL* GenQueries)(GLsizei, GLuint*) = nullptr;
+    void(RILLO_GL_CALL* DeleteQueries)(GLsizei, const GLuint*) = nullptr;
+    void(RILLO_GL_CALL* BeginQuery)(GLenum, GLuint) = nullptr;
+    void(RILLO_GL_CALL* EndQuery)(GLenum) = nullptr;
+    void(RILLO_GL_CALL* GetQueryObjectui64v)(GLuint, GLenum, GLuint64*) = nullptr;
+    void(RILLO_GL_CALL* Finish)() = nullptr;
+
+    explicit TimerQueries(Loader load) {
+        GenQueries = reinterpret_cast<decltype(GenQueries)>(load("glGenQueries"));
+        DeleteQueries = reinterpret_cast<decltype(DeleteQueries)>(load("glDeleteQueries"));
+        BeginQuery = reinterpret_cast<decltype(BeginQuery)>(load("glBeginQuery"));
+        EndQuery = reinterpret_cast<decltype(EndQuery)>(load("glEndQuery"));
+        GetQueryObjectui64v =
+            reinterpret_cast<decltype(GetQueryObjectui64v)>(load("glGetQueryObjectui64v"));
+        Finish = reinterpret_cast<decltype(Finish)>(load("glFinish"));
+    }
+    bool Usable() const {
+        return GenQueries && DeleteQueries && BeginQuery && EndQuery && GetQueryObjectui64v &&
+               Finish;
+    }
+};
+
+rillo::HeadlessGl* Context(std::string& why) {
+    static std::string s_why;
+    static std::unique_ptr<rillo::HeadlessGl> s_context = rillo::MakeHeadlessGl(s_why);
+    why = s_why;
+    return s_context.get();
+}
+
+std::vector<std::uint32_t> MakePicture(std::int32_t w, std::int32_t h) {
+    std::vector<std::uint32_t> p(std::size_t(w) * h);
+    for (std::int32_t y = 0; y < h; ++y)
+        for (std::int32_t x = 0; x < w; ++x)
+            p[std::size_t(y) * w + x] = std::uint32_t((x * 7 + y * 3) & 255) << 16 |
+                                        std::uint32_t((x ^ y) & 255) << 8 |
+                                        std::uint32_t((x + y) & 255);
+    return p;
+}
+
+// The saver's rain on the engine: steps run for one tick.
+int Tick(rillo::CGlRippleEngine& engine, CRain& rain, const RainRect& accept,
+         std::int32_t strength) {
+    int steps = 0;
+    for (int attempt = 0; attempt < rillo::Rainfall::kAttemptsPerTick; ++attempt) {
+        const RainAttempt a = rain.Attempt(engine.GetWidth(), engine.GetHeight(), accept);
+        if (!a.bDrop)
+            continue;
+        engine.Drop(a.nCellX, a.nCellY, kSettings.nWavelength, strength, engine.GetCurrent());
+        engine.Render();
+        ++steps;
+    }
+    return steps;
+}
+
+// bSteps: time single steps (every attempt a drop at the rain's place) instead of ticks.
+void Run(benchmark::State& state, bool bSteps) {
+    std::string why;
+    rillo::HeadlessGl* context = Context(why);
+    if (!context) {
+        state.SkipWithError(("no OpenGL 4.3 context: " + why).c_str());
+        return;
+    }
+    const TimerQueries q(context->GetLoader());
+    rillo::CGlRippleEngine engine(context->GetLoader());
+    const auto w = std::int32_t(state.range(0)), h = std::int32_t(state.range(1));
+    const std::vector<std::uint32_t> picture = MakePicture(w, h);
+    if (!q.Usable() || !engine.IsUsable() || !engine.Resize(w, h) ||
+        !engine.SetPicture(picture.data()) || !engine.SetFrame(picture.data())) {
+        state.SkipWithError(("GL engine: " + engine.GetFailure()).c_str());
+        return;
+    }
+    const std::int32_t strength = rillo::Rainfall(kSettings).GetStrength();
+    CRain rain;
+    const RainRect accept = CRain::AcceptanceRect(w, h);
+    const RainRect everywhere{INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX};
+    for (int n = 0; n < kWarmUpSteps;)
+        n += Tick(engine, rain, accept, strength);
+    engine.Finish();
+    GLuint query = 0;
+    q.GenQueries(1, &query);
+    double gpuSeconds = 0;
+    std::int64_t steps = 0;
+    for (auto _ : state) {
+        q.BeginQuery(TIME_ELAPSED, query);
+        if (bSteps) {
+            const RainAttempt a = rain.Attempt(w, h, everywhere);
+            engine.Drop(a.nCellX, a.nCellY, kSettings.nWavelength, strength, engine.GetCurrent());
+            engine.Render();
+            ++steps;
+        } else {
+            steps += Tick(engine, rain, accept, strength);
+        }
+        q.EndQuery(TIME_ELAPSED);
+        GLuint64 ns = 0;
+        q.GetQueryObjectui64v(query, QUERY_RESULT, &ns); // waits for the result
+        q.Finish();
+        gpuSeconds += double(ns) * 1e-9;
+    }
+    q.DeleteQueries(1, &query);
+    if (!engine.Finish()) {
+        state.SkipWithError(("GL engine: " + engine.GetFailure()).c_str());
+        return;
+    }
+    state.counters["gpu_ms"] = benchmark::Counter(gpuSeconds * 1e3 / double(state.iterations()));
+    state.counters["steps"] = benchmark::Counter(double(steps) / double(state.iterations()));
+    state.SetLabel(engine.GetRenderer());
+}
+
+void BM_GlTick(benchmark::State& state) {
+    Run(state, false);
+}
+void BM_GlStep(benchmark::State& state) {
+    Run(state, true);
+}
+
+// The start of the engine: functions loaded and shaders built, then the self-test.
+void BM_GlStart(benchmark::State& state) {
+    std::string why;
+    rillo::HeadlessGl* context = Context(why);
+    if (!context) {
+        state.SkipWithError(("no OpenGL 4.3 context: " + why).c_str());
+        return;
+    }
+    double buildSeconds = 0, testSeconds = 0;
+    for (auto _ : state) {
+        const auto t0 = std::chrono::steady_clock::now();
+        rillo::CGlRippleEngine engine(context->GetLoader());
+        engine.Finish();
+        const auto t1 = std::chrono::steady_clock::now();
+        if (!rillo::RunGlSelfTest(engine, &why)) {
+            state.SkipWithError(("self-test: " + why).c_str());
+            return;
+        }
+        const auto t2 = std::chrono::steady_clock::now();
+        buildSeconds += std::chrono::duration<double>(t1 - t0).count();
+        testSeconds += std::chrono::duration<double>(t2 - t1).count();
+    }
+    state.counters["build_ms"] =
+        benchmark::Counter(buildSeconds * 1e3 / double(state.iterations()));
+    state.counters["selftest_ms"] =
+        benchmark::Counter(testSeconds * 1e3 / double(state.iterations()));
+}
+
+} // namespace
+
+BENCHMARK(BM_GlStart)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_GlStep)
+    ->Args({1920, 1080})
+    ->Args({3840, 2160})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK(BM_GlTick)
+    ->Args({1920, 1080})
+    ->Args({3840, 2160})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
