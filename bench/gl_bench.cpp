@@ -28,23 +28,20 @@ constexpr rillo::SaverSettings kSettings{};
 struct TimerQueries {
     void(RILLO_GL_CALL* GenQueries)(GLsizei, GLuint*) = nullptr;
     void(RILLO_GL_CALL* DeleteQueries)(GLsizei, const GLuint*) = nullptr;
-    void(RILLO_GL_CALL* BeginQuery)(GLenum, GLuint) = nullptr;
-    void(RILLO_GL_CALL* EndQuery)(GLenum) = nullptr;
+    void(RILLO_GL_CALL* QueryCounter)(GLuint, GLenum) = nullptr;
     void(RILLO_GL_CALL* GetQueryObjectui64v)(GLuint, GLenum, GLuint64*) = nullptr;
     void(RILLO_GL_CALL* Finish)() = nullptr;
 
     explicit TimerQueries(Loader load) {
         GenQueries = reinterpret_cast<decltype(GenQueries)>(load("glGenQueries"));
         DeleteQueries = reinterpret_cast<decltype(DeleteQueries)>(load("glDeleteQueries"));
-        BeginQuery = reinterpret_cast<decltype(BeginQuery)>(load("glBeginQuery"));
-        EndQuery = reinterpret_cast<decltype(EndQuery)>(load("glEndQuery"));
+        QueryCounter = reinterpret_cast<decltype(QueryCounter)>(load("glQueryCounter"));
         GetQueryObjectui64v =
             reinterpret_cast<decltype(GetQueryObjectui64v)>(load("glGetQueryObjectui64v"));
         Finish = reinterpret_cast<decltype(Finish)>(load("glFinish"));
     }
     bool Usable() const {
-        return GenQueries && DeleteQueries && BeginQuery && EndQuery && GetQueryObjectui64v &&
-               Finish;
+        return GenQueries && DeleteQueries && QueryCounter && GetQueryObjectui64v && Finish;
     }
 };
 
@@ -104,12 +101,12 @@ void Run(benchmark::State& state, bool bSteps) {
     for (int n = 0; n < kWarmUpSteps;)
         n += Tick(engine, rain, accept, strength);
     engine.Finish();
-    GLuint query = 0;
-    q.GenQueries(1, &query);
+    GLuint query[2] = {};
+    q.GenQueries(2, query);
     double gpuSeconds = 0;
     std::int64_t steps = 0;
     for (auto _ : state) {
-        q.BeginQuery(TIME_ELAPSED, query);
+        q.QueryCounter(query[0], TIMESTAMP);
         if (bSteps) {
             const RainAttempt a = rain.Attempt(w, h, everywhere);
             engine.Drop(a.nCellX, a.nCellY, kSettings.nWavelength, strength, engine.GetCurrent());
@@ -118,13 +115,14 @@ void Run(benchmark::State& state, bool bSteps) {
         } else {
             steps += Tick(engine, rain, accept, strength);
         }
-        q.EndQuery(TIME_ELAPSED);
-        GLuint64 ns = 0;
-        q.GetQueryObjectui64v(query, QUERY_RESULT, &ns); // waits for the result
+        q.QueryCounter(query[1], TIMESTAMP);
+        GLuint64 start = 0, end = 0;
+        q.GetQueryObjectui64v(query[0], QUERY_RESULT, &start); // waits for the result
+        q.GetQueryObjectui64v(query[1], QUERY_RESULT, &end);
         q.Finish();
-        gpuSeconds += double(ns) * 1e-9;
+        gpuSeconds += double(end - start) * 1e-9;
     }
-    q.DeleteQueries(1, &query);
+    q.DeleteQueries(2, query);
     if (!engine.Finish()) {
         state.SkipWithError(("GL engine: " + engine.GetFailure()).c_str());
         return;

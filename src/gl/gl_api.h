@@ -44,6 +44,7 @@ constexpr GLbitfield SHADER_STORAGE_BARRIER_BIT = 0x00002000;
 constexpr GLbitfield BUFFER_UPDATE_BARRIER_BIT = 0x00000200;
 constexpr GLbitfield ALL_BARRIER_BITS = 0xFFFFFFFF;
 constexpr GLenum TIME_ELAPSED = 0x88BF;
+constexpr GLenum TIMESTAMP = 0x8E28;
 constexpr GLenum QUERY_RESULT = 0x8866;
 
 // Windows' GL entry points use the stdcall convention (it matters in 32-bit code).
