@@ -85,7 +85,11 @@ void CRippleField::Drop(std::int32_t x, std::int32_t y, std::int32_t nRadius,
     rillo::ClipOffsets(x, nRadius, m_nWidth, dxStart, dxEnd);
     if (dyStart >= dyEnd || dxStart >= dxEnd)
         return;
-    if (nBuffer == 0 && k != 0) // k = 0 adds zero to every cell
+    // k = 0 adds zero to every cell, except where the distance squared wraps negative:
+    // its square root is not a number, and neither is the amount (the cell gains
+    // INT32_MIN). That takes an offset of 32768 or more.
+    const std::int64_t reach = std::max({-dyStart, dyEnd, -dxStart, dxEnd});
+    if (nBuffer == 0 && (k != 0 || reach >= 32768))
         m_rcChanged0.Union(RippleRect{std::int32_t(x + dxStart), std::int32_t(y + dyStart),
                                       std::int32_t(x + dxEnd), std::int32_t(y + dyEnd)});
     // Non-empty ranges lie strictly within the radius, so the offsets fit 32 bits.
