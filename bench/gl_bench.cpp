@@ -4,11 +4,10 @@
 // after many drops. Wall time covers the work through glFinish; gpu_ms is what GL
 // timer queries measure on the graphics side. The engine's start is timed too: the
 // shaders built, and the self-test run.
+#include "gl/gl_rainfall.h"
 #include "gl/gl_ripple_engine.h"
 #include "gl/gl_self_test.h"
 #include "headless_gl.h"
-#include "saver/rain.h"
-#include "saver/rainfall.h"
 
 #include <benchmark/benchmark.h>
 
@@ -62,21 +61,6 @@ std::vector<std::uint32_t> MakePicture(std::int32_t w, std::int32_t h) {
     return p;
 }
 
-// The saver's rain on the engine: steps run for one tick.
-int Tick(rillo::CGlRippleEngine& engine, CRain& rain, const RainRect& accept,
-         std::int32_t strength) {
-    int steps = 0;
-    for (int attempt = 0; attempt < rillo::Rainfall::kAttemptsPerTick; ++attempt) {
-        const RainAttempt a = rain.Attempt(engine.GetWidth(), engine.GetHeight(), accept);
-        if (!a.bDrop)
-            continue;
-        engine.Drop(a.nCellX, a.nCellY, kSettings.nWavelength, strength, engine.GetCurrent());
-        engine.Render();
-        ++steps;
-    }
-    return steps;
-}
-
 // bSteps: time single steps (every attempt a drop at the rain's place) instead of ticks.
 void Run(benchmark::State& state, bool bSteps) {
     std::string why;
@@ -89,17 +73,17 @@ void Run(benchmark::State& state, bool bSteps) {
     rillo::CGlRippleEngine engine(context->GetLoader());
     const auto w = std::int32_t(state.range(0)), h = std::int32_t(state.range(1));
     const std::vector<std::uint32_t> picture = MakePicture(w, h);
-    if (!q.Usable() || !engine.IsUsable() || !engine.Resize(w, h) ||
+    rillo::GlRainfall rainfall(engine, kSettings);
+    if (!q.Usable() || !engine.IsUsable() || !rainfall.Resize(w, h) ||
         !engine.SetPicture(picture.data()) || !engine.SetFrame(picture.data())) {
         state.SkipWithError(("GL engine: " + engine.GetFailure()).c_str());
         return;
     }
-    const std::int32_t strength = rillo::Rainfall(kSettings).GetStrength();
-    CRain rain;
-    const RainRect accept = CRain::AcceptanceRect(w, h);
+    const std::int32_t strength = rainfall.GetStrength();
+    CRain& rain = rainfall.GetRain();
     const RainRect everywhere{INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX};
     for (int n = 0; n < kWarmUpSteps;)
-        n += Tick(engine, rain, accept, strength);
+        n += rainfall.Tick();
     engine.Finish();
     GLuint query[2] = {};
     q.GenQueries(2, query);
@@ -113,7 +97,7 @@ void Run(benchmark::State& state, bool bSteps) {
             engine.Render();
             ++steps;
         } else {
-            steps += Tick(engine, rain, accept, strength);
+            steps += rainfall.Tick();
         }
         q.QueryCounter(query[1], TIMESTAMP);
         GLuint64 start = 0, end = 0;

@@ -10,6 +10,7 @@
 // data are the frame's words in memory order, so runs on different builds can be
 // compared byte for byte. --engine gl runs the water on the GL engine, in a headless
 // OpenGL context, after its self-test; its frames are the processor engine's.
+#include "gl/gl_rainfall.h"
 #include "gl/gl_ripple_engine.h"
 #include "gl/gl_self_test.h"
 #include "headless_gl.h"
@@ -93,8 +94,7 @@ void WriteFile(const std::string& path, const std::vector<std::uint8_t>& data) {
     }
 }
 
-// The saver's tick on the GL engine: the same rain and drops as Rainfall's, the
-// frame kept on the graphics side until the end.
+// The saver's ticks on the GL engine, the frame kept on the graphics side until the end.
 std::int64_t RainOnGl(const rillo::BmpImage& picture, std::int32_t wavelength,
                       std::int32_t amplitude, std::int32_t seed, std::int64_t ticks,
                       std::vector<std::uint32_t>& frame) {
@@ -109,24 +109,14 @@ std::int64_t RainOnGl(const rillo::BmpImage& picture, std::int32_t wavelength,
         Fail("--engine gl: the self-test failed: " + why);
     const std::int32_t w = picture.width;
     const std::int32_t h = picture.height;
-    if (!engine.Resize(w, h) || !engine.SetPicture(picture.pixels.data()) ||
+    rillo::GlRainfall rain(engine, rillo::SaverSettings{wavelength, amplitude}, seed);
+    if (!rain.Resize(w, h) || !engine.SetPicture(picture.pixels.data()) ||
         !engine.SetFrame(frame.data()))
         Fail("--engine gl: no room for " + std::to_string(w) + " x " + std::to_string(h) +
              (engine.IsUsable() ? "" : ": " + engine.GetFailure()));
-    const std::int32_t strength =
-        rillo::Rainfall(rillo::SaverSettings{wavelength, amplitude}).GetStrength();
-    CRain rain(seed);
-    const RainRect accept = CRain::AcceptanceRect(w, h);
     std::int64_t steps = 0;
     for (std::int64_t tick = 0; tick < ticks; ++tick)
-        for (int attempt = 0; attempt < rillo::Rainfall::kAttemptsPerTick; ++attempt) {
-            const RainAttempt a = rain.Attempt(w, h, accept);
-            if (!a.bDrop)
-                continue;
-            engine.Drop(a.nCellX, a.nCellY, wavelength, strength, engine.GetCurrent());
-            engine.Render();
-            ++steps;
-        }
+        steps += rain.Tick();
     if (!engine.ReadFrame(frame.data()))
         Fail("--engine gl: " + engine.GetFailure());
     return steps;

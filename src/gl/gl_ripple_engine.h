@@ -73,6 +73,10 @@ class CGlRippleEngine {
     // Waits for the graphics side to finish, then reports whether any error occurred.
     bool Finish();
 
+    // The storage buffer holding the frame (width x height words, row 0 the bottom
+    // line), for a pass that shows it on the same context; 0 while the engine is empty.
+    gl::GLuint GetFrameBuffer() const { return m_frame; }
+
     std::int32_t GetWidth() const { return m_nWidth; }
     std::int32_t GetHeight() const { return m_nHeight; }
     std::int32_t GetCurrent() const { return m_nCurrent; }

@@ -1,8 +1,7 @@
+#include "gl/gl_rainfall.h"
 #include "gl/gl_ripple_engine.h"
 #include "gl/gl_self_test.h"
 #include "headless_gl.h"
-#include "saver/rain.h"
-#include "saver/rainfall.h"
 
 #include "reference_ripple.h"
 
@@ -235,7 +234,7 @@ TEST_F(GlEngineTest, PropagationDampsAsTheWorkedValuesSay) {
 }
 
 TEST_F(GlEngineTest, ManyTicksOfTheSaversRainMatchTheReference) {
-    // The saver's rain, drawn by its own generator, against the tick written out.
+    // The saver's rain on the GL engine against the tick written out.
     struct Case {
         std::int32_t w, h, wavelength, amplitude, ticks;
     };
@@ -248,22 +247,13 @@ TEST_F(GlEngineTest, ManyTicksOfTheSaversRainMatchTheReference) {
         ref.m_nWavelength = c.wavelength;
         ref.m_nAmplitude = c.amplitude;
         ref.m_field.Resize(c.w, c.h);
-        ASSERT_TRUE(m_engine->Resize(c.w, c.h));
+        rillo::GlRainfall rain(*m_engine, rillo::SaverSettings{c.wavelength, c.amplitude});
+        ASSERT_TRUE(rain.Resize(c.w, c.h));
         ASSERT_TRUE(m_engine->SetPicture(picture.data()));
         ASSERT_TRUE(m_engine->SetFrame(picture.data()));
-        CRain rain;
-        const RainRect accept = CRain::AcceptanceRect(c.w, c.h);
-        const rillo::Rainfall settings(rillo::SaverSettings{c.wavelength, c.amplitude});
         for (std::int32_t tick = 0; tick < c.ticks; ++tick) {
-            ref.Tick(picture.data(), refFrame.data());
-            for (int attempt = 0; attempt < rillo::Rainfall::kAttemptsPerTick; ++attempt) {
-                const RainAttempt a = rain.Attempt(c.w, c.h, accept);
-                if (!a.bDrop)
-                    continue;
-                m_engine->Drop(a.nCellX, a.nCellY, c.wavelength, settings.GetStrength(),
-                               m_engine->GetCurrent());
-                m_engine->Render();
-            }
+            const int steps = ref.Tick(picture.data(), refFrame.data());
+            ASSERT_EQ(rain.Tick(), steps) << c.w << "x" << c.h << ", tick " << tick;
         }
         std::vector<std::uint32_t> frame(picture.size());
         std::vector<std::int32_t> cells(picture.size());
