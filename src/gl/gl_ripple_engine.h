@@ -75,7 +75,7 @@ class CGlRippleEngine {
 
     // The storage buffer holding the frame (width x height words, row 0 the bottom
     // line), for a pass that shows it on the same context; 0 while the engine is empty.
-    gl::GLuint GetFrameBuffer() const { return m_frame; }
+    gl::GLuint GetFrameStorageBuffer() const { return m_frame; }
 
     std::int32_t GetWidth() const { return m_nWidth; }
     std::int32_t GetHeight() const { return m_nHeight; }
