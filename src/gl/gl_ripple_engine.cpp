@@ -201,7 +201,8 @@ bool CGlRippleEngine::CheckVersion() {
     // Before 3.0 these are unknown names: not an error of ours.
     for (int n = 0; n < 16 && m_gl.GetError() != NO_ERROR; ++n) {
     }
-    if (major > 4 || (major == 4 && minor >= 3))
+    m_bExtensions = !(major > 4 || (major == 4 && minor >= 3));
+    if (!m_bExtensions)
         return true;
     bool bCompute = false, bStorage = false;
     if (major >= 3) {
@@ -224,11 +225,7 @@ bool CGlRippleEngine::CheckVersion() {
 
 bool CGlRippleEngine::Build(Program& p, const char* pszSource, const char* const* ppszUniforms,
                             int nUniforms) {
-    GLint major = 0, minor = 0;
-    m_gl.GetIntegerv(MAJOR_VERSION, &major);
-    m_gl.GetIntegerv(MINOR_VERSION, &minor);
-    const char* header = major > 4 || (major == 4 && minor >= 3) ? kHeader430 : kHeaderExtensions;
-    const GLchar* parts[] = {header, kCommon, pszSource};
+    const GLchar* parts[] = {m_bExtensions ? kHeaderExtensions : kHeader430, kCommon, pszSource};
     const GLuint shader = m_gl.CreateShader(COMPUTE_SHADER);
     if (!shader)
         return Fail("no compute shader object");

@@ -104,6 +104,8 @@ class CGlRippleEngine {
     bool m_bFailed = false;
     std::string m_strFailure;
     std::string m_strRenderer;
+    // Compute shaders and storage buffers come as extensions (a context before 4.3).
+    bool m_bExtensions = false;
     gl::GLuint m_nMaxGroupsX = 65535;
     gl::GLuint m_nMaxGroupsY = 65535;
     gl::GLint64 m_nMaxBlockBytes = 0;
