@@ -91,6 +91,7 @@ BOOL CSaverApp::InitInstance() {
 
     case rillo::SaverMode::FullScreen: {
         ReadSpeed();
+        ReadEngine();
         m_pFullScreen = std::make_unique<CFullScreenSaver>(GetSettings());
         const rillo::ScreenRect primary{0, 0, ::GetSystemMetrics(SM_CXSCREEN),
                                         ::GetSystemMetrics(SM_CYSCREEN)};
@@ -112,6 +113,10 @@ void CSaverApp::ReadSpeed() {
     // The profile's speed is read as it always was (the key is made if missing), but
     // the rain keeps its 60 ms tick whatever it says.
     GetProfileInt(L"Config", L"Speed", 1);
+}
+
+void CSaverApp::ReadEngine() {
+    m_engine = rillo::ParseEngineChoice(GetProfileString(L"Config", L"Engine", L"auto"));
 }
 
 void CSaverApp::RunSettingsDialog(HWND owner) {

@@ -3,6 +3,7 @@
 #include "framework/dc.h"
 #include "framework/win_app.h"
 #include "res/resource.h"
+#include "saver/gl_water.h"
 #include "saver/snapshot.h"
 
 #include <ocidl.h>
@@ -12,7 +13,7 @@ const wchar_t* const CWaterWnd::s_pszClassName = L"RilloWater";
 const wchar_t* const CWaterWnd::s_pszPreviewClassName = L"RilloPreview";
 
 CWaterWnd::CWaterWnd(BOOL bAutoDelete, const rillo::SaverSettings& settings, bool bPreview)
-    : m_bPreview(bPreview), m_rain(settings), m_bAutoDelete(bAutoDelete) {
+    : m_bPreview(bPreview), m_rain(settings), m_settings(settings), m_bAutoDelete(bAutoDelete) {
     if (!m_bPreview) {
         m_screen.rect = {0, 0, ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN)};
         m_screen.bPrimary = true;
@@ -23,7 +24,7 @@ CWaterWnd::CWaterWnd(BOOL bAutoDelete, const rillo::SaverSettings& settings, boo
 CWaterWnd::CWaterWnd(const rillo::SaverSettings& settings, const rillo::SaverScreen& screen,
                      DesktopCapture capture)
     : m_bPreview(false), m_screen(screen), m_capture(std::move(capture)), m_bCaptured(true),
-      m_rain(settings, screen.nSeed), m_bAutoDelete(FALSE) {}
+      m_rain(settings, screen.nSeed), m_settings(settings), m_bAutoDelete(FALSE) {}
 
 CWaterWnd::~CWaterWnd() = default;
 
@@ -32,7 +33,8 @@ BOOL CWaterWnd::Create(DWORD dwExStyle, DWORD dwStyle, const RECT& rect, CWnd* p
     // Only the full-screen window hides the pointer; over the preview pane the user
     // is still choosing a saver.
     static const BOOL registered =
-        CWnd::RegisterClass(s_pszClassName, CS_HREDRAW | CS_VREDRAW,
+        // A DC of its own: the GL engine's context keeps drawing on it.
+        CWnd::RegisterClass(s_pszClassName, CS_HREDRAW | CS_VREDRAW | CS_OWNDC,
                             ::LoadCursorW(GetAppInstance(), MAKEINTRESOURCEW(IDC_NOCURSOR)),
                             nullptr, nullptr) &&
         CWnd::RegisterClass(s_pszPreviewClassName, CS_HREDRAW | CS_VREDRAW,
@@ -109,6 +111,10 @@ LRESULT CWaterWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_PAINT:
         OnPaint();
         return 0;
+    case WM_NCDESTROY:
+        // The context goes while its window still exists.
+        m_pGl.reset();
+        return CWnd::WindowProc(message, wParam, lParam);
     default:
         return CWnd::WindowProc(message, wParam, lParam);
     }
@@ -117,6 +123,7 @@ LRESULT CWaterWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
 int CWaterWnd::OnCreate(LPCREATESTRUCT) {
     if (Default() == -1)
         return -1;
+    StartGlEngine();
     if (m_bTimer)
         SetTimer(kTimerId, kTickMilliseconds);
     return 0;
@@ -144,7 +151,30 @@ void CWaterWnd::FollowPane() {
                        want.bottom - want.top, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
+void CWaterWnd::StartGlEngine() {
+    // The preview keeps the processor engine; so does a window without its picture.
+    if (m_bPreview || m_settings.engine == rillo::EngineChoice::Cpu ||
+        m_dibSource.GetWidth() != m_nScreenWidth || m_dibSource.GetWidth() <= 0)
+        return;
+    // The frame is the picture until the first drop.
+    m_pGl = CGlWater::Create(m_hWnd, m_settings, m_screen.nSeed, m_nScreenWidth, m_nScreenHeight,
+                             m_dibSource.GetBits());
+}
+
+void CWaterWnd::StopGlEngine() {
+    if (!m_pGl)
+        return;
+    m_pGl->HandOver(m_rain, m_dibSource.GetBits(), m_dibFrame.GetBits());
+    m_pGl.reset();
+    ::InvalidateRect(m_hWnd, nullptr, FALSE);
+}
+
 void CWaterWnd::Rain() {
+    if (m_pGl) {
+        if (m_pGl->Tick())
+            return;
+        StopGlEngine();
+    }
     // Both steps of a tick run before anything is drawn: the screen gets the tick's
     // last frame, once, and only the part of it the tick changed.
     if (m_rain.Tick(m_dibSource.GetBits(), m_dibFrame.GetBits()) > 0) {
@@ -161,6 +191,11 @@ void CWaterWnd::OnPaint() {
     CPaintDC dc(this);
     RECT client;
     GetClientRect(&client);
+    if (m_pGl) {
+        if (m_pGl->Show())
+            return;
+        StopGlEngine();
+    }
     if (m_bPreview) {
         dc.FillSolidRect(client, RGB(0, 0, 0));
         DrawPreviewTiles();
