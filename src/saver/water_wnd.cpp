@@ -154,7 +154,8 @@ void CWaterWnd::FollowPane() {
 void CWaterWnd::StartGlEngine() {
     // The preview keeps the processor engine; so does a window without its picture.
     if (m_bPreview || m_settings.engine == rillo::EngineChoice::Cpu ||
-        m_dibSource.GetWidth() != m_nScreenWidth || m_dibSource.GetWidth() <= 0)
+        m_dibSource.GetWidth() != m_nScreenWidth || m_dibSource.GetHeight() != m_nScreenHeight ||
+        m_dibSource.GetWidth() <= 0)
         return;
     // The frame is the picture until the first drop.
     m_pGl = CGlWater::Create(m_hWnd, m_settings, m_screen.nSeed, m_nScreenWidth, m_nScreenHeight,
