@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # A long full-screen run: at least 10,000 ticks of rain on the processor engine, then
-# 2,000 on the GL engine (llvmpipe, on the processor too, takes some 50 ms a tick),
+# 2,000 on the GL engine (llvmpipe, on the processor too, takes some 40 ms a tick),
 # driven from outside as fast as the saver takes them (the probe posts WM_TIMER to its
 # window; its own 60 ms timer ticks on as well). The saver's GDI objects and memory
 # stay flat, the water still moves at the end, and a key still ends it cleanly.
