@@ -91,7 +91,6 @@ BOOL CSaverApp::InitInstance() {
 
     case rillo::SaverMode::FullScreen: {
         ReadSpeed();
-        ReadEngine();
         m_pFullScreen = std::make_unique<CFullScreenSaver>(GetSettings());
         const rillo::ScreenRect primary{0, 0, ::GetSystemMetrics(SM_CXSCREEN),
                                         ::GetSystemMetrics(SM_CYSCREEN)};
@@ -113,6 +112,8 @@ void CSaverApp::ReadSpeed() {
     // The profile's speed is read as it always was (the key is made if missing), but
     // the rain keeps its 60 ms tick whatever it says.
     GetProfileInt(L"Config", L"Speed", 1);
+    // Its neighbour in the section, which only the full-screen windows use.
+    ReadEngine();
 }
 
 void CSaverApp::ReadEngine() {

@@ -23,7 +23,7 @@ class CSaverApp : public CWinApp {
   private:
     // Runs the settings dialog modally, owned by `owner` when it is given.
     void RunSettingsDialog(HWND owner = nullptr);
-    // Reads the profile's speed, which changes nothing.
+    // Reads the profile's speed, which changes nothing, and its choice of engine.
     void ReadSpeed();
     // Reads the profile's choice of engine for the full-screen water.
     void ReadEngine();
