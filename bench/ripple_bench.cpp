@@ -232,7 +232,7 @@ void BM_SaverSteps(benchmark::State& state, const rillo::RippleKernels* kernels)
     Scene& s = SceneOf(w, h);
     s.Restore();
     rillo::UseRippleKernels(kernels);
-    const RainRect accept = CRain::AcceptanceRect(w, h);
+    const rillo::ScreenRect accept = CRain::AcceptanceRect(w, h);
     double msAverage = 0, msFull = 0, partialShare = 0;
     int stepsAverage = 0, stepsFull = 0, partial = 0;
     bool bFull = false;

@@ -12,7 +12,9 @@
 
 namespace rillo {
 
-// A rectangle of the virtual screen in physical pixels; right and bottom exclusive.
+// A rectangle in physical pixels with PtInRect's rule: left <= x < right and
+// top <= y < bottom. A monitor's place on the virtual screen, or where the rain
+// may fall in a window's own coordinates.
 struct ScreenRect {
     std::int32_t left = 0;
     std::int32_t top = 0;
