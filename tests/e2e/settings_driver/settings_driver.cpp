@@ -4,9 +4,10 @@
 //
 //   settings_driver run SCR ARGS STEP...
 //       starts "SCR" ARGS (ARGS may be empty), waits for its settings dialog and
-//       performs the steps in order (see RunStep). A process still running after the
-//       last step is a failure, and is ended. The step "inside" hooks dialog_reader.dll,
-//       found beside the driver, into the saver to look at it from inside.
+//       performs the steps in order (see RunStep; a step names a control as Id()
+//       does). A process still running after the last step is a failure, and is
+//       ended. The step "inside" hooks dialog_reader.dll, found beside the driver,
+//       into the saver to look at it from inside.
 //   settings_driver htmlfile [NAME=TEXT | NAME:dword=NUMBER | NAME:binary=TEXT]...
 //       replaces HKEY_CLASSES_ROOT\htmlfile\shell\open\command by a key that holds
 //       these values, written in this order (an empty NAME is the default value);
