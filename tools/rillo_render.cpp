@@ -1,13 +1,19 @@
 // rillo-render: lets the saver's rain fall on a picture and writes the last frame.
 //
-//   rillo-render [--ticks N] [--wavelength W] [--amplitude A] [--seed S] INPUT.bmp OUTPUT.bmp
+//   rillo-render [--ticks N] [--wavelength W] [--amplitude A] [--seed S] [--engine cpu|gl]
+//                INPUT.bmp OUTPUT.bmp
 //
 // It does what the full-screen saver does on a monitor of the picture's size whose
 // part of the desktop shows the picture: the same field, the same rain from seed
 // 100 (the primary monitor; the others rain from 101, 102, ...), two attempts per
 // tick. The frame is written as a 32-bit bottom-up BMP whose pixel
 // data are the frame's words in memory order, so runs on different builds can be
-// compared byte for byte.
+// compared byte for byte. --engine gl runs the water on the GL engine, in a headless
+// OpenGL context, after its self-test; its frames are the processor engine's.
+#include "gl/gl_rainfall.h"
+#include "gl/gl_ripple_engine.h"
+#include "gl/gl_self_test.h"
+#include "headless_gl.h"
 #include "saver/bmp_file.h"
 #include "saver/rainfall.h"
 
@@ -18,6 +24,7 @@
 #include <exception>
 #include <fstream>
 #include <iostream>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -87,11 +94,40 @@ void WriteFile(const std::string& path, const std::vector<std::uint8_t>& data) {
     }
 }
 
+// The saver's ticks on the GL engine, the frame kept on the graphics side until the end.
+std::int64_t RainOnGl(const rillo::BmpImage& picture, std::int32_t wavelength,
+                      std::int32_t amplitude, std::int32_t seed, std::int64_t ticks,
+                      std::vector<std::uint32_t>& frame) {
+    std::string why;
+    const std::unique_ptr<rillo::HeadlessGl> context = rillo::MakeHeadlessGl(why);
+    if (!context)
+        Fail("--engine gl: " + why);
+    rillo::CGlRippleEngine engine(context->GetLoader());
+    if (!engine.IsUsable())
+        Fail("--engine gl: " + engine.GetFailure());
+    if (!rillo::RunGlSelfTest(engine, &why))
+        Fail("--engine gl: the self-test failed: " + why);
+    const std::int32_t w = picture.width;
+    const std::int32_t h = picture.height;
+    rillo::GlRainfall rain(engine, rillo::SaverSettings{wavelength, amplitude}, seed);
+    if (!rain.Resize(w, h) || !engine.SetPicture(picture.pixels.data()) ||
+        !engine.SetFrame(frame.data()))
+        Fail("--engine gl: no room for " + std::to_string(w) + " x " + std::to_string(h) +
+             (engine.IsUsable() ? "" : ": " + engine.GetFailure()));
+    std::int64_t steps = 0;
+    for (std::int64_t tick = 0; tick < ticks; ++tick)
+        steps += rain.Tick();
+    if (!engine.ReadFrame(frame.data()))
+        Fail("--engine gl: " + engine.GetFailure());
+    return steps;
+}
+
 int Run(int argc, char** argv) {
     std::int64_t ticks = 100;
     std::int32_t wavelength = 100;
     std::int32_t amplitude = 100;
     std::int32_t seed = CRain::kInitialSeed;
+    bool bGl = false;
     std::vector<std::string> files;
     for (int n = 1; n < argc; ++n) {
         const std::string arg = argv[n];
@@ -107,6 +143,13 @@ int Run(int argc, char** argv) {
                 wavelength = std::int32_t(ParseNumber("--wavelength", value, INT32_MIN, INT32_MAX));
             else
                 amplitude = std::int32_t(ParseNumber("--amplitude", value, INT32_MIN, INT32_MAX));
+        } else if (arg == "--engine") {
+            if (n + 1 >= argc)
+                Fail(arg + ": missing value");
+            const std::string value = argv[++n];
+            if (value != "cpu" && value != "gl")
+                Fail("--engine: '" + value + "' is neither cpu nor gl");
+            bGl = value == "gl";
         } else if (arg.size() > 1 && arg[0] == '-') {
             Fail(arg + ": unknown option");
         } else {
@@ -115,7 +158,7 @@ int Run(int argc, char** argv) {
     }
     if (files.size() != 2)
         Fail("usage: rillo-render [--ticks N] [--wavelength W] [--amplitude A] [--seed S] "
-             "INPUT.bmp OUTPUT.bmp");
+             "[--engine cpu|gl] INPUT.bmp OUTPUT.bmp");
     const std::string& input = files[0];
     const std::string& output = files[1];
 
@@ -132,13 +175,17 @@ int Run(int argc, char** argv) {
     // Source and frame both start as the picture; Render writes only the interior.
     const std::vector<std::uint32_t>& source = picture.pixels;
     std::vector<std::uint32_t> frame = source;
-    rillo::Rainfall rain(rillo::SaverSettings{wavelength, amplitude}, seed);
-    if (!rain.Resize(w, h))
-        Fail(input + ": not enough memory for " + std::to_string(w) + " x " + std::to_string(h));
-
     std::int64_t steps = 0;
-    for (std::int64_t tick = 0; tick < ticks; ++tick)
-        steps += rain.Tick(source.data(), frame.data());
+    if (bGl) {
+        steps = RainOnGl(picture, wavelength, amplitude, seed, ticks, frame);
+    } else {
+        rillo::Rainfall rain(rillo::SaverSettings{wavelength, amplitude}, seed);
+        if (!rain.Resize(w, h))
+            Fail(input + ": not enough memory for " + std::to_string(w) + " x " +
+                 std::to_string(h));
+        for (std::int64_t tick = 0; tick < ticks; ++tick)
+            steps += rain.Tick(source.data(), frame.data());
+    }
 
     WriteFile(output, rillo::EncodeBmp32(w, h, frame.data()));
     std::cout << "ticks " << ticks << ", steps " << steps << "\n";

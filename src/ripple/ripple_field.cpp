@@ -1,5 +1,6 @@
 #include "ripple/ripple_field.h"
 
+#include "ripple/drop_cone.h"
 #include "ripple/ripple_kernels.h"
 
 #include <algorithm>
@@ -15,23 +16,6 @@ namespace {
 // Rendering a stretch and then propagating it keeps the rows it shares with the
 // next stretch in the cache. Combined kernels get whole rows.
 constexpr std::int32_t kStretch = 1024;
-
-// Double to int32 truncation as the processor's cvttsd2si does it: values that do
-// not fit, and NaN, give INT32_MIN instead of undefined behaviour.
-std::int32_t TruncateToInt32(double v) {
-    if (!(v > -2147483649.0 && v < 2147483648.0))
-        return INT32_MIN;
-    return std::int32_t(v);
-}
-
-// First and one-past-last offset from a centre along one axis of n cells, clipped
-// to the interior 1 .. n - 2. Worked in 64 bits so no centre or radius can wrap
-// into a range outside the buffer; equal to the 32-bit rule wherever that fits.
-void ClipOffsets(std::int64_t centre, std::int64_t radius, std::int64_t n, std::int64_t& start,
-                 std::int64_t& end) {
-    start = centre - radius >= 1 ? -radius : 1 - centre;
-    end = centre + radius <= n - 1 ? radius : n - 1 - centre;
-}
 
 } // namespace
 
@@ -97,16 +81,19 @@ void CRippleField::Drop(std::int32_t x, std::int32_t y, std::int32_t nRadius,
         return;
     const std::int32_t k = nStrength / 64; // truncates before anything is multiplied
     std::int64_t dyStart, dyEnd, dxStart, dxEnd;
-    ClipOffsets(y, nRadius, m_nHeight, dyStart, dyEnd);
-    ClipOffsets(x, nRadius, m_nWidth, dxStart, dxEnd);
+    rillo::ClipOffsets(y, nRadius, m_nHeight, dyStart, dyEnd);
+    rillo::ClipOffsets(x, nRadius, m_nWidth, dxStart, dxEnd);
     if (dyStart >= dyEnd || dxStart >= dxEnd)
         return;
-    if (nBuffer == 0 && k != 0) // k = 0 adds zero to every cell
+    // k = 0 adds zero to every cell, except where the distance squared wraps negative:
+    // its square root is not a number, and neither is the amount (the cell gains
+    // INT32_MIN). That takes an offset of 32768 or more.
+    const std::int64_t reach = std::max({-dyStart, dyEnd, -dxStart, dxEnd});
+    if (nBuffer == 0 && (k != 0 || reach >= 32768))
         m_rcChanged0.Union(RippleRect{std::int32_t(x + dxStart), std::int32_t(y + dyStart),
                                       std::int32_t(x + dxEnd), std::int32_t(y + dyEnd)});
     // Non-empty ranges lie strictly within the radius, so the offsets fit 32 bits.
     const std::int32_t r2 = WrapMul(nRadius, nRadius);
-    const double radius = nRadius;
     for (std::int64_t dy = dyStart; dy < dyEnd; ++dy) {
         const auto ody = std::int32_t(dy);
         const std::int32_t dy2 = WrapMul(ody, ody);
@@ -116,7 +103,7 @@ void CRippleField::Drop(std::int32_t x, std::int32_t y, std::int32_t nRadius,
             const std::int32_t d2 = WrapAdd(WrapMul(odx, odx), dy2);
             if (d2 < r2) {
                 std::int32_t& cell = row[x + dx];
-                cell = WrapAdd(cell, TruncateToInt32((radius - std::sqrt(double(d2))) * k));
+                cell = WrapAdd(cell, rillo::DropAmount(nRadius, k, d2));
             }
         }
     }

@@ -81,6 +81,38 @@ still)
     cmp -s <(tail -c +55 out.bmp) <(tail -c +55 pic32.bmp | perl -0777 -pe 's/(...)./$1\0/gs') ||
         fail "frame differs from the picture"
     ;;
+engines)
+    # The GL engine renders the processor engine's frames, byte for byte.
+    if ! "$render" --engine gl --ticks 0 pic24.bmp gl.bmp >/dev/null 2>stderr.txt; then
+        if grep -qE "EGL|context|no headless OpenGL" stderr.txt; then
+            echo "SKIP: no OpenGL 4.3 context here: $(cat stderr.txt)"
+            exit 77
+        fi
+        fail "--engine gl: $(cat stderr.txt)"
+    fi
+    "$make_picture" 31 3 32 bottom-up thin.bmp || fail "make_picture"
+    "$make_picture" 3 40 24 bottom-up narrow.bmp || fail "make_picture"
+    "$make_picture" 641 479 24 top-down wide.bmp || fail "make_picture"
+    while read -r picture options; do
+        # shellcheck disable=SC2086
+        cpu=$("$render" --engine cpu $options "$picture" cpu.bmp) || fail "cpu: $options"
+        # shellcheck disable=SC2086
+        gl=$("$render" --engine gl $options "$picture" gl.bmp) || fail "gl: $options"
+        [ "$cpu" = "$gl" ] || fail "$picture $options: cpu '$cpu', gl '$gl'"
+        cmp -s cpu.bmp gl.bmp || fail "$picture $options: the engines' frames differ"
+        echo "ok: $picture $options: $gl"
+    done <<'CASES'
+pic24.bmp
+pic24.bmp --ticks 7 --wavelength 3 --amplitude -500
+pic24.bmp --seed 101 --ticks 250
+pic24.bmp --wavelength 1000 --ticks 20
+pic24.bmp --amplitude 99 --ticks 30
+pic24.bmp --amplitude -2147483648 --wavelength 7
+thin.bmp --wavelength 2 --ticks 60
+narrow.bmp --wavelength 5 --ticks 60
+wide.bmp --ticks 300
+CASES
+    ;;
 bad-files)
     expect_bad "missing.bmp: cannot open" missing.bmp out.bmp
     echo "hello, this is text and not a picture" >text.bmp
@@ -130,6 +162,8 @@ bad-options)
     expect_bad "--amplitude: missing value" pic24.bmp out.bmp --amplitude
     expect_bad "--seed: 'x' is not a number" --seed x pic24.bmp out.bmp
     expect_bad "--speed: unknown option" --speed 3 pic24.bmp out.bmp
+    expect_bad "--engine: 'gpu' is neither cpu nor gl" --engine gpu pic24.bmp out.bmp
+    expect_bad "--engine: missing value" pic24.bmp out.bmp --engine
     expect_bad "usage:" pic24.bmp
     expect_bad "usage:" pic24.bmp out.bmp third.bmp
     expect_bad "usage:"

@@ -208,3 +208,28 @@ TEST_P(RippleChangesTest, TicksReportEveryPixelTheyChange) {
 
 INSTANTIATE_TEST_SUITE_P(Kernels, RippleChangesTest, ::testing::ValuesIn(AvailableKernels()),
                          KernelName);
+
+// A strength below 64 adds zero, except to cells whose distance squared wraps
+// negative: their amount is not a number and they gain INT32_MIN. The pass after
+// such a drop must draw them.
+TEST(RippleChanges, WeakDropsThatStillChangeCellsAreDrawn) {
+    for (std::int32_t w : {49999, 50001}) {
+        const std::int32_t h = 3;
+        CRippleField field;
+        CReferenceRippleField ref;
+        ASSERT_TRUE(field.Resize(w, h));
+        ref.Resize(w, h);
+        std::vector<std::uint32_t> src(std::size_t(w) * h), dst(src.size()), refDst(src.size());
+        for (std::size_t i = 0; i < src.size(); ++i)
+            src[i] = std::uint32_t(i) * 2654435761u;
+        for (int step = 0; step < 3; ++step) {
+            if (step == 2) { // m_nCurrent is 0 again: the drop goes into buffer 0
+                field.Drop(0, 1, 60000, 10, field.GetCurrent());
+                ref.Drop(0, 1, 60000, 10, ref.m_nCurrent);
+            }
+            field.Render(src.data(), dst.data());
+            ref.Render(src.data(), refDst.data());
+        }
+        EXPECT_EQ(dst, refDst) << w << " wide";
+    }
+}
