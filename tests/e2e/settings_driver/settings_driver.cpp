@@ -24,6 +24,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -98,24 +99,22 @@ int Int(const std::wstring& text) {
 // amplitude), their readouts (wavelength-value, amplitude-value) and its title; "about"
 // is the system-menu command of the about box.
 int Id(const std::wstring& name) {
-    static const struct {
-        const wchar_t* name;
-        int id;
-    } kIds[] = {{L"link", IDC_WEBLINK},
-                {L"quit", IDC_QUIT},
-                {L"title", IDC_TITLE},
-                {L"save", IDC_SAVE},
-                {L"default", IDC_DEFAULT},
-                {L"wavelength", IDC_WAVELENGTH},
-                {L"amplitude", IDC_AMPLITUDE},
-                {L"wavelength-value", IDC_WAVELENGTH_VALUE},
-                {L"amplitude-value", IDC_AMPLITUDE_VALUE},
-                {L"ok", IDOK},
-                {L"cancel", IDCANCEL},
-                {L"about", IDM_ABOUTBOX}};
-    for (const auto& entry : kIds)
-        if (name == entry.name)
-            return entry.id;
+    static const std::pair<const wchar_t*, int> kIds[] = {
+        {L"link", IDC_WEBLINK},
+        {L"quit", IDC_QUIT},
+        {L"title", IDC_TITLE},
+        {L"save", IDC_SAVE},
+        {L"default", IDC_DEFAULT},
+        {L"wavelength", IDC_WAVELENGTH},
+        {L"amplitude", IDC_AMPLITUDE},
+        {L"wavelength-value", IDC_WAVELENGTH_VALUE},
+        {L"amplitude-value", IDC_AMPLITUDE_VALUE},
+        {L"ok", IDOK},
+        {L"cancel", IDCANCEL},
+        {L"about", IDM_ABOUTBOX}};
+    for (const auto& [text, id] : kIds)
+        if (name == text)
+            return id;
     return Int(name);
 }
 
