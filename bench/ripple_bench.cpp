@@ -1,14 +1,14 @@
 // One water step (Drop + Render, which includes the propagation) at three screen
 // sizes, for the production engine with each kernel set and for the literal
-// reference, beside a memory-stream probe that moves the same bytes a step must
+// reference, beside a memory-stream roofline pass that moves the same bytes a step must
 // move at least: per cell both height buffers read, one written, the source read
 // and the destination written (20 bytes). Bytes per second are reported for all,
-// so the probe is the roofline the engine is measured against.
+// so that pass is the roofline the engine is measured against.
 //
 // The engine runs on water after a few hundred drops (ripples everywhere, as the
 // saver shows after a while), after a few thousand (as rough as it gets: the
 // samples scatter most) and on nearly flat water (two drops, then no more).
-// Its counter x_roofline is its fastest step over the fastest pass of the probe at
+// Its counter x_roofline is its fastest step over the fastest roofline pass at
 // the same size, both measured in the same run: on a shared machine the fastest
 // times are the steadiest.
 #include "ripple/ripple_field.h"
@@ -232,7 +232,7 @@ void BM_SaverSteps(benchmark::State& state, const rillo::RippleKernels* kernels)
     Scene& s = SceneOf(w, h);
     s.Restore();
     rillo::UseRippleKernels(kernels);
-    const RainRect accept = CRain::AcceptanceRect(w, h);
+    const rillo::ScreenRect accept = CRain::AcceptanceRect(w, h);
     double msAverage = 0, msFull = 0, partialShare = 0;
     int stepsAverage = 0, stepsFull = 0, partial = 0;
     bool bFull = false;

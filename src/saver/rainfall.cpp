@@ -19,9 +19,9 @@ std::int32_t Rainfall::GetStrength() const {
 int Rainfall::Tick(const std::uint32_t* pPicture, std::uint32_t* pFrame) {
     // An empty rectangle accepts nothing: the rain goes on, the water stays still.
     const bool bPictures = pPicture && pFrame && m_ripple.GetWidth() > 0;
-    const RainRect accept = bPictures
-                                ? CRain::AcceptanceRect(m_ripple.GetWidth(), m_ripple.GetHeight())
-                                : CRain::AcceptanceRect(0, 0);
+    const rillo::ScreenRect accept =
+        bPictures ? CRain::AcceptanceRect(m_ripple.GetWidth(), m_ripple.GetHeight())
+                  : CRain::AcceptanceRect(0, 0);
     int steps = 0;
     m_rcChanged = {};
     for (int attempt = 0; attempt < kAttemptsPerTick; ++attempt) {
