@@ -25,6 +25,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <string>
 #include <vector>
 
 namespace {
@@ -169,7 +170,7 @@ void BM_Production(benchmark::State& state, const rillo::RippleKernels* kernels)
     const double roofline = RooflineMs(w, h);
     Scene& s = SceneOf(w, h, warmUp);
     s.Restore();
-    rillo::UseRippleKernels(kernels);
+    s.field.SetKernels(*kernels);
     double best = 1e9;
     std::int64_t steps = 0;
     for (auto _ : state) {
@@ -182,7 +183,6 @@ void BM_Production(benchmark::State& state, const rillo::RippleKernels* kernels)
         best = std::min(best, ms);
         steps += n;
     }
-    rillo::UseRippleKernels(nullptr);
     Finish(state, w, h, steps);
     state.counters["x_roofline"] = best / roofline;
 }
@@ -231,7 +231,7 @@ void BM_SaverSteps(benchmark::State& state, const rillo::RippleKernels* kernels)
     }
     Scene& s = SceneOf(w, h);
     s.Restore();
-    rillo::UseRippleKernels(kernels);
+    s.field.SetKernels(*kernels);
     const RainRect accept = CRain::AcceptanceRect(w, h);
     double msAverage = 0, msFull = 0, partialShare = 0;
     int stepsAverage = 0, stepsFull = 0, partial = 0;
@@ -274,7 +274,6 @@ void BM_SaverSteps(benchmark::State& state, const rillo::RippleKernels* kernels)
         }
         bFull = !bFull;
     }
-    rillo::UseRippleKernels(nullptr);
     Finish(state, w, h, stepsAverage + stepsFull);
     state.counters["avg_ms"] = msAverage / std::max(stepsAverage, 1);
     state.counters["full_ms"] = msFull / std::max(stepsFull, 1);
@@ -345,6 +344,12 @@ void BM_Monitors(benchmark::State& state) {
         benchmark::ClobberMemory();
     }
     state.counters["monitors"] = double(monitors);
+    std::int64_t wide = 0, passes = 0;
+    for (const auto& r : rains) {
+        wide += r->GetField().GetWidePasses();
+        passes += r->GetField().GetPasses();
+    }
+    state.counters["wide_share"] = double(wide) / double(std::max<std::int64_t>(passes, 1));
 }
 
 BENCHMARK(BM_Monitors)
@@ -356,15 +361,23 @@ BENCHMARK(BM_Monitors)
     ->Unit(benchmark::kMillisecond)
     ->Iterations(100);
 BENCHMARK(BM_MemoryRoofline)->Apply(Sizes);
-BENCHMARK_CAPTURE(BM_Production, best, &rillo::ActiveRippleKernels())->Apply(States);
-BENCHMARK_CAPTURE(BM_Production, avx512, rillo::Avx512Kernels())->Apply(States);
-BENCHMARK_CAPTURE(BM_Production, avx2, rillo::Avx2Kernels())->Apply(States);
-BENCHMARK_CAPTURE(BM_Production, sse2, rillo::Sse2Kernels())->Apply(States);
-BENCHMARK_CAPTURE(BM_Production, portable, &rillo::kPortableKernels)->Apply(Rippled);
 BENCHMARK(BM_Reference)->Apply(Sizes)->UseManualTime();
-BENCHMARK_CAPTURE(BM_SaverSteps, avx512, rillo::Avx512Kernels())->Apply(SaverSizes);
-BENCHMARK_CAPTURE(BM_SaverSteps, avx2, rillo::Avx2Kernels())->Apply(SaverSizes);
-BENCHMARK_CAPTURE(BM_SaverSteps, sse2, rillo::Sse2Kernels())->Apply(SaverSizes);
-BENCHMARK_CAPTURE(BM_SaverSteps, portable, &rillo::kPortableKernels)->Apply(SaverSizes);
+
+// Each kernel set the processor runs, widest first.
+const bool g_bRegistered = [] {
+    for (const rillo::RippleKernels* k : rillo::RunnableKernels()) {
+        const std::string name = k->pszName;
+        auto* b = benchmark::RegisterBenchmark(("BM_Production/" + name).c_str(), BM_Production, k);
+        if (k == &rillo::kPortableKernels)
+            b->Apply(Rippled);
+        else
+            b->Apply(States);
+    }
+    for (const rillo::RippleKernels* k : rillo::RunnableKernels())
+        benchmark::RegisterBenchmark(("BM_SaverSteps/" + std::string(k->pszName)).c_str(),
+                                     BM_SaverSteps, k)
+            ->Apply(SaverSizes);
+    return true;
+}();
 
 } // namespace

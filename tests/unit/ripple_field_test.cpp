@@ -22,7 +22,9 @@ struct Twin {
     CReferenceRippleField ref;
     std::vector<std::uint32_t> src, dst, refDst;
 
-    Twin(std::int32_t w, std::int32_t h, std::mt19937& rng) {
+    Twin(std::int32_t w, std::int32_t h, std::mt19937& rng, const Engine& engine) {
+        field.SetKernels(*engine.pKernels);
+        field.SetWideCellsOnly(engine.bWideOnly);
         EXPECT_TRUE(field.Resize(w, h));
         ref.Resize(w, h);
         src = RandomPixels(std::size_t(w) * h, rng);
@@ -215,6 +217,7 @@ TEST_P(RippleKernelTest, FlatWaterCopiesInteriorPixelsWithTopByteCleared) {
     for (std::int32_t w : {3, 4, 5, 9, 17, 40}) {
         const std::int32_t h = 5;
         CRippleField f;
+        Configure(f);
         ASSERT_TRUE(f.Resize(w, h));
         const auto src = RandomPixels(std::size_t(w) * h, rng);
         auto dst = RandomPixels(src.size(), rng);
@@ -238,6 +241,7 @@ TEST_P(RippleKernelTest, SlopesDisplaceAndShadeTheSample) {
     src[i - 5] = 0x12F01020;         // red 240, green 16, blue 32
 
     CRippleField f;
+    Configure(f);
     ASSERT_TRUE(f.Resize(w, h));
     f.GetBuffer(0)[i] = 16; // gx = gy = 16: sample i + 2w + 2, every channel - 16
     std::vector<std::uint32_t> dst(w * h, 0xDEADBEEF);
@@ -262,6 +266,7 @@ TEST_P(RippleKernelTest, SamplesOutsideThePictureLeaveThePixel) {
         {w * h - 1, 0x00000000}};                                     // gx = 456
     for (auto [target, want] : cases) {
         CRippleField f;
+        Configure(f);
         ASSERT_TRUE(f.Resize(w, h));
         // gy = 0 and gx = 8 * (target - i), so the sample index is the target.
         f.GetBuffer(0)[i] = f.GetBuffer(0)[i + w] = 8 * (target - i);
@@ -275,6 +280,7 @@ TEST_P(RippleKernelTest, SamplesOutsideThePictureLeaveThePixel) {
 TEST_P(RippleKernelTest, FieldsWithoutInteriorWriteNothingButStillFlip) {
     for (auto [w, h] : {std::pair{1, 1}, {2, 9}, {9, 2}, {1, 40}, {40, 1}, {2, 2}}) {
         CRippleField f;
+        Configure(f);
         ASSERT_TRUE(f.Resize(w, h));
         for (int b = 0; b < 2; ++b)
             for (std::int32_t i = 0; i < w * h; ++i)
@@ -295,6 +301,7 @@ TEST_P(RippleKernelTest, FieldsWithoutInteriorWriteNothingButStillFlip) {
 TEST_P(RippleKernelTest, TwoRendersFromBufferOneShowTheSameFrame) {
     std::mt19937 rng(3);
     CRippleField f;
+    Configure(f);
     ASSERT_TRUE(f.Resize(31, 17));
     f.Drop(10, 8, 6, 640, f.GetCurrent());
     std::vector<std::uint32_t> src = RandomPixels(31 * 17, rng), a(31 * 17), b(31 * 17);
@@ -312,7 +319,7 @@ TEST_P(RippleKernelTest, RainyStepsMatchTheReferenceOnEveryShape) {
         {7, 3},   {8, 8},   {9, 6},   {10, 5},  {11, 4},   {12, 12},  {13, 7},  {16, 9},
         {17, 10}, {33, 12}, {64, 20}, {67, 23}, {1030, 5}, {1033, 4}, {2051, 3}};
     for (auto [w, h] : shapes) {
-        Twin t(w, h, rng);
+        Twin t(w, h, rng, GetParam());
         std::uniform_int_distribution<std::int32_t> px(-5, w + 5), py(-5, h + 5), rad(0, 12),
             str(-900, 4000);
         for (int step = 0; step < 40; ++step) {
@@ -355,6 +362,7 @@ TEST_P(RippleKernelTest, RainOnAlignedAndShiftedPicturesMatchesTheReference) {
             }
             refDst.assign(dst, dst + n);
             CRippleField field;
+            Configure(field);
             CReferenceRippleField ref;
             ASSERT_TRUE(field.Resize(w, h));
             ref.Resize(w, h);
@@ -384,7 +392,7 @@ TEST_P(RippleKernelTest, ExtremeHeightsWrapLikeTheReference) {
         255,       256,           INT32_MAX - 255, INT32_MAX - 1, INT32_MAX};
     for (auto [w, h] : {std::pair{5, 5}, {9, 7}, {18, 6}, {37, 11}, {300, 4}}) {
         for (int round = 0; round < 6; ++round) {
-            Twin t(w, h, rng);
+            Twin t(w, h, rng, GetParam());
             std::uniform_int_distribution<int> pick(0, int(std::size(extremes)) - 1);
             std::uniform_int_distribution<int> mode(0, 2);
             t.FillHeights([&]() -> std::int32_t {
@@ -417,7 +425,7 @@ TEST_P(RippleKernelTest, SlopesNearTheNegativeLimitWrapEachChannel) {
     for (std::int32_t w : {32, 1 << 14, 1 << 15}) {
         const std::int32_t h = 4;
         const std::uint32_t gy = 0x80000000u / std::uint32_t(w);
-        Twin t(w, h, rng);
+        Twin t(w, h, rng, GetParam());
         std::uint32_t v = rng();
         for (std::int32_t c = 0; c < w; ++c) {
             const std::size_t i = std::size_t(w + c); // row 1; row 2 gives it its gy
@@ -444,7 +452,7 @@ TEST_P(RippleKernelTest, SlopesNearTheNegativeLimitWrapEachChannel) {
 
 TEST_P(RippleKernelTest, StartingFromBufferOneMatchesTheReference) {
     std::mt19937 rng(5);
-    Twin t(23, 9, rng);
+    Twin t(23, 9, rng, GetParam());
     t.Render(); // flat water: only flips to buffer 1
     t.FillHeights([&] { return std::int32_t(rng() % 2001) - 1000; });
     for (int step = 0; step < 10; ++step) {
@@ -463,7 +471,7 @@ TEST_P(RippleKernelTest, CellByCellBlocksAnywhereInARowMatchTheReference) {
     for (std::int32_t w : {10, 18, 19, 26, 35, 43}) {
         const std::int32_t h = 6;
         for (std::int32_t col = 1; col < w - 1; ++col) {
-            Twin t(w, h, rng);
+            Twin t(w, h, rng, GetParam());
             t.FillHeights([&] { return std::int32_t(rng() % 41) - 20; });
             // Sample index -8 * w or beyond the end: outside the picture.
             t.field.GetBuffer(0)[w + col] = t.ref.m_buffer0[std::size_t(w + col)] = 64 * w;
@@ -486,7 +494,7 @@ TEST_P(RippleKernelTest, RowStepsBeyondSixteenBitsLeaveThePixel) {
     std::mt19937 rng(31);
     const std::int32_t w = 40, h = 8;
     for (std::int32_t m : {1, -1, 2, -3}) {
-        Twin t(w, h, rng);
+        Twin t(w, h, rng, GetParam());
         for (std::int32_t c = 1; c < w - 1; ++c) {
             const std::int32_t d = c % 5 - 2;
             const std::int32_t i = 3 * w + c;
@@ -514,7 +522,7 @@ TEST_P(RippleKernelTest, RowStepsBeyondSixteenBitsLeaveThePixel) {
 TEST_P(RippleKernelTest, RowsWiderThanSixteenBitsMatchTheReference) {
     std::mt19937 rng(8);
     for (std::int32_t w : {32767, 32768, 40001}) {
-        Twin t(w, 4, rng);
+        Twin t(w, 4, rng, GetParam());
         t.FillHeights([&] { return std::int32_t(rng() % 4001) - 2000; });
         for (int step = 0; step < 3; ++step) {
             t.Drop(w / 2, 2, 3, 4000);
@@ -526,8 +534,8 @@ TEST_P(RippleKernelTest, RowsWiderThanSixteenBitsMatchTheReference) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Kernels, RippleKernelTest, ::testing::ValuesIn(AvailableKernels()),
-                         KernelName);
+INSTANTIATE_TEST_SUITE_P(Kernels, RippleKernelTest, ::testing::ValuesIn(AvailableEngines()),
+                         EngineName);
 
 } // namespace
 
