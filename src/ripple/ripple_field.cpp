@@ -519,6 +519,15 @@ void CRippleField::SweepBand(int nBand) {
         if (a.bDrop)
             Stamp<std::int32_t>(reinterpret_cast<std::uintptr_t>(base(a.nBuffer)), w, h, a.drop, j,
                                 j + 1);
+        // The next row is loaded after the next row of the step: fetch it meanwhile.
+        if (j + 1 < h)
+            for (int n = 0; n < 2; ++n) {
+                const auto* from = reinterpret_cast<const char*>(
+                    static_cast<const std::int32_t*>(Storage(n)) + std::ptrdiff_t(j + 1) * w);
+                const std::ptrdiff_t bytes = std::ptrdiff_t(w) * (IsWideRow(n, j + 1) ? 4 : 2);
+                for (std::ptrdiff_t k = 0; k < bytes; k += 64)
+                    __builtin_prefetch(from + k, 0, 3);
+            }
     };
     const auto ensure = [&](std::int32_t j) {
         while (b.nWinFirst + b.nWinRows <= j)

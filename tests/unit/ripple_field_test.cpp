@@ -1,4 +1,5 @@
 #include "ripple/ripple_field.h"
+#include "ripple/worker_pool.h"
 
 #include "kernel_test.h"
 #include "reference_ripple.h"
@@ -53,10 +54,10 @@ struct Twin {
         const std::size_t n = ref.m_buffer0.size();
         ASSERT_EQ(field.GetCurrent(), ref.m_nCurrent) << what;
         for (int b = 0; b < 2; ++b) {
-            const std::int32_t* p = field.GetBuffer(b);
             const auto& q = b == 0 ? ref.m_buffer0 : ref.m_buffer1;
             for (std::size_t i = 0; i < n; ++i)
-                ASSERT_EQ(p[i], q[i]) << what << ": buffer " << b << " cell " << i;
+                ASSERT_EQ(field.GetHeight(b, std::int32_t(i)), q[i])
+                    << what << ": buffer " << b << " cell " << i;
         }
         for (std::size_t i = 0; i < n; ++i)
             ASSERT_EQ(dst[i], refDst[i]) << what << ": pixel " << i;
@@ -532,6 +533,90 @@ TEST_P(RippleKernelTest, RowsWiderThanSixteenBitsMatchTheReference) {
                 return;
         }
     }
+}
+
+// Rain of both kinds of tick (two steps in one sweep, one step alone) on fields
+// split into row bands of every size down to one row, run on one, two and many
+// threads: every frame and both height maps as the reference has them.
+TEST_P(RippleKernelTest, BandsAndThreadsMatchTheReference) {
+    std::mt19937 rng(606);
+    rillo::WorkerPool pools[] = {rillo::WorkerPool(1), rillo::WorkerPool(2), rillo::WorkerPool(5)};
+    const std::pair<std::int32_t, std::int32_t> shapes[] = {{3, 3}, {3, 11}, {11, 3},
+                                                            {4, 5}, {37, 9}, {70, 29}};
+    for (auto [w, h] : shapes) {
+        for (int bands : {1, 2, 3, 4, h - 2, h}) {
+            for (rillo::WorkerPool& pool : pools) {
+                Twin t(w, h, rng, GetParam());
+                t.field.SetWorkers(&pool);
+                t.field.SetBandCount(bands);
+                std::uniform_int_distribution<std::int32_t> px(-2, w + 1), py(-2, h + 1), rad(1, 9),
+                    str(-300, 3000), steps(0, 2);
+                for (int tick = 0; tick < 12; ++tick) {
+                    RippleDrop drops[2];
+                    const int n = steps(rng);
+                    for (int k = 0; k < n; ++k) {
+                        drops[k] = {px(rng), py(rng), rad(rng), str(rng)};
+                        t.ref.Drop(drops[k].x, drops[k].y, drops[k].nRadius, drops[k].nStrength,
+                                   t.ref.m_nCurrent);
+                        t.ref.Render(t.src.data(), t.refDst.data());
+                    }
+                    t.field.Steps(drops, n, t.src.data(), t.dst.data());
+                    t.ExpectSame(std::to_string(w) + "x" + std::to_string(h) + ", " +
+                                 std::to_string(bands) + " bands, " +
+                                 std::to_string(pool.GetThreadCount()) + " threads, tick " +
+                                 std::to_string(tick));
+                    if (HasFatalFailure())
+                        return;
+                }
+            }
+        }
+    }
+}
+
+// A wild drop mid-run pushes rows past 16 bits and the water settles back: rows go
+// to 32-bit cells and return, and the frames are those of a field kept on 32-bit
+// cells throughout and of the reference.
+TEST_P(RippleKernelTest, RowsCrossingSixteenBitsGiveTheFramesOfWideCells) {
+    std::mt19937 rng(88);
+    const std::int32_t w = 45, h = 31;
+    Twin t(w, h, rng, GetParam());
+    CRippleField wide;
+    Configure(wide);
+    wide.SetWideCellsOnly(true);
+    ASSERT_TRUE(wide.Resize(w, h));
+    std::vector<std::uint32_t> wideDst = t.dst;
+    std::uniform_int_distribution<std::int32_t> px(0, w - 1), py(0, h - 1);
+    bool bWentWide = false;
+    int tick = 0;
+    for (; tick < 200; ++tick) {
+        RippleDrop drops[2] = {{px(rng), py(rng), 5, 100}, {px(rng), py(rng), 5, 100}};
+        if (tick == 20)
+            drops[0] = {22, 15, 6, 64 * 9000}; // 54000 at the centre
+        for (const RippleDrop& d : drops) {
+            t.ref.Drop(d.x, d.y, d.nRadius, d.nStrength, t.ref.m_nCurrent);
+            t.ref.Render(t.src.data(), t.refDst.data());
+        }
+        t.field.Steps(drops, 2, t.src.data(), t.dst.data());
+        wide.Steps(drops, 2, t.src.data(), wideDst.data());
+        ASSERT_EQ(t.dst, t.refDst) << "tick " << tick;
+        ASSERT_EQ(wideDst, t.refDst) << "tick " << tick;
+        const std::int32_t rows = t.field.CountWideRows();
+        if (!GetParam().bWideOnly && tick < 20) {
+            ASSERT_EQ(rows, 0) << "tick " << tick;
+        }
+        bWentWide = bWentWide || rows > 0;
+        if (!GetParam().bWideOnly && tick == 21) {
+            ASSERT_GT(rows, 0) << "the wild drop's rows hold 32-bit cells";
+        }
+        if (bWentWide && rows == 0 && tick > 40)
+            break;
+    }
+    t.ExpectSame("after the run");
+    EXPECT_TRUE(bWentWide);
+    if (!GetParam().bWideOnly) {
+        EXPECT_LT(tick, 200) << "the water settled back into 16 bits";
+    }
+    EXPECT_EQ(wide.CountWideRows(), 2 * h);
 }
 
 INSTANTIATE_TEST_SUITE_P(Kernels, RippleKernelTest, ::testing::ValuesIn(AvailableEngines()),
