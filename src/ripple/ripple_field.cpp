@@ -519,37 +519,47 @@ void CRippleField::SweepBand(int nBand) {
         if (a.bDrop)
             Stamp<std::int32_t>(reinterpret_cast<std::uintptr_t>(base(a.nBuffer)), w, h, a.drop, j,
                                 j + 1);
-        // The next row is loaded after the next row of the step: fetch it meanwhile.
-        if (j + 1 < h)
-            for (int n = 0; n < 2; ++n) {
-                const auto* from = reinterpret_cast<const char*>(
-                    static_cast<const std::int32_t*>(Storage(n)) + std::ptrdiff_t(j + 1) * w);
-                const std::ptrdiff_t bytes = std::ptrdiff_t(w) * (IsWideRow(n, j + 1) ? 4 : 2);
-                for (std::ptrdiff_t k = 0; k < bytes; k += 64)
-                    __builtin_prefetch(from + k, 0, 3);
-            }
     };
     const auto ensure = [&](std::int32_t j) {
         while (b.nWinFirst + b.nWinRows <= j)
             load(b.nWinFirst + b.nWinRows);
     };
-    // One row of a step: its pixels where the band owns them, then its wave.
+    // Columns c .. c + n - 1 of row j of both height maps, fetched from memory while
+    // a stretch is worked on, so that they are in the cache when the row is loaded.
+    const auto fetch = [&](std::int32_t j, std::int32_t c, std::int32_t n) {
+        if (j >= h || j < 0)
+            return;
+        for (int m = 0; m < 2; ++m) {
+            const int size = IsWideRow(m, j) ? 4 : 2;
+            const char* p =
+                reinterpret_cast<const char*>(static_cast<const std::int32_t*>(Storage(m)) +
+                                              std::ptrdiff_t(j) * w) +
+                std::ptrdiff_t(c) * size;
+            for (std::ptrdiff_t k = 0; k < std::ptrdiff_t(n) * size; k += 64)
+                __builtin_prefetch(p + k, 0, 3);
+        }
+    };
+    // One row of a step: its pixels where the band owns them, then its wave, in
+    // stretches; the first step fetches the row it loads after the next meanwhile.
     const auto stepRow = [&](const Step& s, std::int32_t r) {
         const std::int32_t* heights = base(0);
         std::int32_t* out = base(s.nBuffer);
         const std::int32_t* in = base(s.nBuffer ^ 1);
         const RippleRect& band = s.rcPixels;
         const bool bPixels = m_pDest && r >= r0 && r < r1 && r >= band.top && r < band.bottom;
+        const bool bWholeRows = bPixels && band.left == 1 && band.right == w - 1 && kernels.pfnStepRow;
         // Propagation may overwrite buffer 0 only behind the renderer: a stretch of
         // row r is rendered from rows r and r + 1 before it is propagated, and no
         // later pixel reads it again.
-        if (bPixels && band.left == 1 && band.right == w - 1 && kernels.pfnStepRow) {
-            kernels.pfnStepRow(heights, out, in, w, cells, r * w + 1, w - 2, s.nShift, m_pSource,
-                               m_pDest);
-            return;
-        }
         for (std::int32_t c = 1; c < w - 1; c += kStretch) {
             const std::int32_t n = w - 1 - c < kStretch ? w - 1 - c : kStretch;
+            if (&s == &a)
+                fetch(r + 2, c == 1 ? 0 : c, c + n == w - 1 ? n + 2 : n);
+            if (bWholeRows) {
+                kernels.pfnStepRow(heights, out, in, w, cells, r * w + c, n, s.nShift, m_pSource,
+                                   m_pDest);
+                continue;
+            }
             if (bPixels) {
                 const std::int32_t first = std::max(c, band.left);
                 const std::int32_t end = std::min(c + n, band.right);
