@@ -28,6 +28,9 @@ constexpr std::int32_t kWindowCells = 96 * 1024;
 constexpr std::int32_t kMinWindowRows = 8;
 constexpr std::int32_t kMaxWindowRows = 32;
 
+// Rows ahead of the first step's row that are fetched from memory while it runs.
+constexpr std::int32_t kFetchAhead = 2;
+
 // Cells of one row handed to separate render and wave kernels at a time.
 // Rendering a stretch and then propagating it keeps the rows it shares with the
 // next stretch in the cache. Combined kernels get whole rows.
@@ -540,7 +543,7 @@ void CRippleField::SweepBand(int nBand) {
         }
     };
     // One row of a step: its pixels where the band owns them, then its wave, in
-    // stretches; the first step fetches the row it loads after the next meanwhile.
+    // stretches; the first step fetches a row it loads later meanwhile.
     const auto stepRow = [&](const Step& s, std::int32_t r) {
         const std::int32_t* heights = base(0);
         std::int32_t* out = base(s.nBuffer);
@@ -554,7 +557,7 @@ void CRippleField::SweepBand(int nBand) {
         for (std::int32_t c = 1; c < w - 1; c += kStretch) {
             const std::int32_t n = w - 1 - c < kStretch ? w - 1 - c : kStretch;
             if (&s == &a)
-                fetch(r + 2, c == 1 ? 0 : c, c + n == w - 1 ? n + 2 : n);
+                fetch(r + kFetchAhead, c == 1 ? 0 : c, c + n == w - 1 ? n + 2 : n);
             if (bWholeRows) {
                 kernels.pfnStepRow(heights, out, in, w, cells, r * w + c, n, s.nShift, m_pSource,
                                    m_pDest);
