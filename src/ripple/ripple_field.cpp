@@ -219,7 +219,10 @@ bool CRippleField::AllocateBands() {
         return true;
     const std::int32_t rows =
         std::min(h, std::clamp(kWindowCells / w, kMinWindowRows, kMaxWindowRows));
-    const std::uint64_t window = std::uint64_t(rows) * std::uint64_t(w) + 2 * rillo::kHeightPadding;
+    // Whole cache lines, so that every window starts on one.
+    const std::uint64_t window =
+        (std::uint64_t(rows) * std::uint64_t(w) + 2 * rillo::kHeightPadding + 15) &
+        ~std::uint64_t(15);
     const std::uint64_t perBand = 2 * window + 2 * std::uint64_t(2 * kEdgeRows) * std::uint64_t(w);
     if (perBand > PTRDIFF_MAX / sizeof(std::int32_t) / std::uint64_t(bands))
         return false;
@@ -481,7 +484,8 @@ void CRippleField::SweepBand(int nBand) {
         return b.pWindow[n] + std::ptrdiff_t(j - b.nWinFirst) * w;
     };
     const auto base = [&](int n) { return RowsBase(b.pWindow[n], b.nWinFirst, w); };
-    // Row j of both buffers is final: it goes to the heights, or waits at the band's edge.
+    // Row j is final: it goes to the heights of the buffers the pass writes, or
+    // waits at the band's edge.
     const auto finish = [&](std::int32_t j) {
         if (j < r0 || j >= r1)
             return;
@@ -489,11 +493,14 @@ void CRippleField::SweepBand(int nBand) {
             const int slot = j < r0 + kEdgeRows ? j - r0 : j - r1 + 2 * kEdgeRows;
             b.nEdgeRow[slot] = j;
             for (int n = 0; n < 2; ++n)
-                std::memcpy(b.pEdge[n] + std::ptrdiff_t(slot) * w, row(n, j), std::size_t(w) * 4);
+                if (Writes(n))
+                    std::memcpy(b.pEdge[n] + std::ptrdiff_t(slot) * w, row(n, j),
+                                std::size_t(w) * 4);
             return;
         }
         for (int n = 0; n < 2; ++n)
-            StoreRow(n, j, row(n, j), b);
+            if (Writes(n))
+                StoreRow(n, j, row(n, j), b);
     };
     std::int32_t nextA = lo, nextB = r0, nextDropB = r0;
     const std::int32_t lastDropB = std::min(r1, h - 2);
@@ -550,7 +557,8 @@ void CRippleField::SweepBand(int nBand) {
         const std::int32_t* in = base(s.nBuffer ^ 1);
         const RippleRect& band = s.rcPixels;
         const bool bPixels = m_pDest && r >= r0 && r < r1 && r >= band.top && r < band.bottom;
-        const bool bWholeRows = bPixels && band.left == 1 && band.right == w - 1 && kernels.pfnStepRow;
+        const bool bWholeRows =
+            bPixels && band.left == 1 && band.right == w - 1 && kernels.pfnStepRow;
         // Propagation may overwrite buffer 0 only behind the renderer: a stretch of
         // row r is rendered from rows r and r + 1 before it is propagated, and no
         // later pixel reads it again.
@@ -611,7 +619,8 @@ void CRippleField::StoreBandEdges(int nBand) {
         if (j < 0)
             continue;
         for (int n = 0; n < 2; ++n)
-            StoreRow(n, j, b.pEdge[n] + std::ptrdiff_t(slot) * w, b);
+            if (Writes(n))
+                StoreRow(n, j, b.pEdge[n] + std::ptrdiff_t(slot) * w, b);
     }
 }
 

@@ -174,6 +174,10 @@ class CRippleField {
     // Stores 32-bit heights as row j of buffer n, as 16-bit cells if they fit.
     void StoreRow(int n, std::int32_t j, const std::int32_t* pFrom, Band& band);
     void PreparePass(int nSteps);
+    // Whether the pass writes buffer n (the other is only read by one step alone).
+    bool Writes(int n) const {
+        return m_steps[0].nBuffer == n || (m_nSteps > 1 && m_steps[1].nBuffer == n);
+    }
     void SweepBand(int nBand);
     void StoreBandEdges(int nBand);
     bool AllocateBands();

@@ -1,8 +1,8 @@
 // Row kernels of the water engine, one set per instruction set.
 //
 // Every set computes the same integers: the scalar cell functions below are the
-// rule, and the vector sets fall back to them for row tails and rare lanes. A set
-// is chosen once at run time from what the processor supports.
+// rule, and the vector sets fall back to them for row tails and rare lanes.
+// RunnableKernels lists the sets the processor supports; a field is given one.
 #pragma once
 
 #include <cstdint>
