@@ -537,7 +537,7 @@ void CRippleField::SweepBand(int nBand) {
     // Columns c .. c + n - 1 of row j of both height maps, fetched from memory while
     // a stretch is worked on, so that they are in the cache when the row is loaded.
     const auto fetch = [&](std::int32_t j, std::int32_t c, std::int32_t n) {
-        if (j >= h || j < 0)
+        if (j > hi) // the rows beyond are another band's, and so are their widths
             return;
         for (int m = 0; m < 2; ++m) {
             const int size = IsWideRow(m, j) ? 4 : 2;
