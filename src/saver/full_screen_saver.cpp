@@ -67,12 +67,21 @@ CSaverWnd* CFullScreenSaver::Create(const std::vector<rillo::SaverScreen>& scree
         wnd->ShowPainted();
     for (const auto& wnd : m_windows)
         wnd->Cloak(false);
+    for (const auto& wnd : m_windows) {
+        wnd->GetRainfall().GetField().SetWorkers(&m_workers);
+        m_rains.push_back(&wnd->GetRainfall());
+        m_pictures.push_back(wnd->GetPicture());
+        m_frames.push_back(wnd->GetFrame());
+    }
     return primary;
 }
 
 void CFullScreenSaver::Tick() {
+    // Both steps of every monitor's tick run before anything is drawn.
+    rillo::TickRainfalls(m_rains.data(), int(m_rains.size()), m_pictures.data(), m_frames.data(),
+                         m_workers);
     for (const auto& wnd : m_windows)
-        wnd->RainOnce();
+        wnd->DrawTick();
 }
 
 void CFullScreenSaver::CloseAll() {

@@ -137,13 +137,16 @@ void CWaterWnd::FollowPane() {
 void CWaterWnd::Rain() {
     // Both steps of a tick run before anything is drawn: the screen gets the tick's
     // last frame, once, and only the part of it the tick changed.
-    if (m_rain.Tick(m_dibSource.GetBits(), m_dibFrame.GetBits()) > 0) {
-        const RippleRect& changed = m_rain.GetChangedRect();
-        if (!changed.IsEmpty()) {
-            CClientDC dc(this);
-            m_dibFrame.DrawBand(
-                &dc, 0, 0, RECT{changed.left, changed.top, changed.right, changed.bottom}, FALSE);
-        }
+    m_rain.Tick(m_dibSource.GetBits(), m_dibFrame.GetBits());
+    DrawChanged();
+}
+
+void CWaterWnd::DrawChanged() {
+    const RippleRect& changed = m_rain.GetChangedRect();
+    if (!changed.IsEmpty()) {
+        CClientDC dc(this);
+        m_dibFrame.DrawBand(&dc, 0, 0,
+                            RECT{changed.left, changed.top, changed.right, changed.bottom}, FALSE);
     }
 }
 

@@ -51,6 +51,8 @@ class CWaterWnd : public CWnd {
 
     // One tick of the rain, and its last frame drawn when the water moved.
     void Rain();
+    // Draws the part of the frame the last tick changed, if any.
+    void DrawChanged();
 
     // The window's part of the desktop as the two surfaces' picture, and the field.
     void PreparePicture();
