@@ -84,7 +84,7 @@ void Run(benchmark::State& state, bool bSteps) {
     }
     const std::int32_t strength = rainfall.GetStrength();
     CRain& rain = rainfall.GetRain();
-    const RainRect everywhere{INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX};
+    const rillo::ScreenRect everywhere{INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX};
     for (int n = 0; n < kWarmUpSteps;)
         n += rainfall.Tick();
     engine.Finish();

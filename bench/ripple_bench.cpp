@@ -1,20 +1,23 @@
-// One water step (Drop + Render, which includes the propagation) at three screen
-// sizes, for the production engine with each kernel set and for the literal
-// reference, beside a memory-stream probe that moves the same bytes a step must
-// move at least: per cell both height buffers read, one written, the source read
-// and the destination written (20 bytes). Bytes per second are reported for all,
-// so the probe is the roofline the engine is measured against.
+// The saver's ticks over one, two and three monitors, on one thread and on every
+// core, with 16-bit and 32-bit cells (BM_Monitors); and one water step (Drop +
+// Render, which includes the propagation, on one thread) at three screen sizes, for
+// the production engine with each kernel set and for the literal reference, beside a
+// roofline pass that moves the same bytes a step must move at least: per cell both
+// height buffers read, one written, the source read and the destination written (20
+// bytes). Bytes per second are reported for all, so that pass is the roofline the
+// engine is measured against.
 //
 // The engine runs on water after a few hundred drops (ripples everywhere, as the
 // saver shows after a while), after a few thousand (as rough as it gets: the
 // samples scatter most) and on nearly flat water (two drops, then no more).
-// Its counter x_roofline is its fastest step over the fastest pass of the probe at
+// Its counter x_roofline is its fastest step over the fastest roofline pass at
 // the same size, both measured in the same run: on a shared machine the fastest
 // times are the steadiest.
 #include "ripple/ripple_field.h"
 #include "ripple/ripple_kernels.h"
 #include "saver/rainfall.h"
 #include "saver/screen_layout.h"
+#include "ripple/worker_pool.h"
 
 #include "reference_ripple.h"
 
@@ -25,6 +28,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <string>
 #include <vector>
 
 namespace {
@@ -169,7 +173,7 @@ void BM_Production(benchmark::State& state, const rillo::RippleKernels* kernels)
     const double roofline = RooflineMs(w, h);
     Scene& s = SceneOf(w, h, warmUp);
     s.Restore();
-    rillo::UseRippleKernels(kernels);
+    s.field.SetKernels(*kernels);
     double best = 1e9;
     std::int64_t steps = 0;
     for (auto _ : state) {
@@ -182,7 +186,6 @@ void BM_Production(benchmark::State& state, const rillo::RippleKernels* kernels)
         best = std::min(best, ms);
         steps += n;
     }
-    rillo::UseRippleKernels(nullptr);
     Finish(state, w, h, steps);
     state.counters["x_roofline"] = best / roofline;
 }
@@ -231,8 +234,8 @@ void BM_SaverSteps(benchmark::State& state, const rillo::RippleKernels* kernels)
     }
     Scene& s = SceneOf(w, h);
     s.Restore();
-    rillo::UseRippleKernels(kernels);
-    const RainRect accept = CRain::AcceptanceRect(w, h);
+    s.field.SetKernels(*kernels);
+    const rillo::ScreenRect accept = CRain::AcceptanceRect(w, h);
     double msAverage = 0, msFull = 0, partialShare = 0;
     int stepsAverage = 0, stepsFull = 0, partial = 0;
     bool bFull = false;
@@ -274,7 +277,6 @@ void BM_SaverSteps(benchmark::State& state, const rillo::RippleKernels* kernels)
         }
         bFull = !bFull;
     }
-    rillo::UseRippleKernels(nullptr);
     Finish(state, w, h, stepsAverage + stepsFull);
     state.counters["avg_ms"] = msAverage / std::max(stepsAverage, 1);
     state.counters["full_ms"] = msFull / std::max(stepsFull, 1);
@@ -323,48 +325,89 @@ void States(benchmark::internal::Benchmark* b) {
 
 // The saver's tick over several monitors of one size, each with its own rain from its
 // own seed, after a while of rain: what one 60 ms tick costs in all. Ticks that
-// happen not to rain are part of the average, as they are on the screen.
-void BM_Monitors(benchmark::State& state) {
+// happen not to rain are part of the average, as they are on the screen. Arguments:
+// width, height, monitors, threads (0: one per core, the monitors' row bands side by
+// side on them), cells (0: 16-bit where they fit, 1: 32-bit only). Real time is
+// the tick's; CPU time is that of every thread.
+void BM_Monitors(benchmark::State& state, const rillo::RippleKernels* kernels) {
     const auto w = std::int32_t(state.range(0)), h = std::int32_t(state.range(1));
     const auto monitors = std::size_t(state.range(2));
+    rillo::WorkerPool pool(int(state.range(3)));
     const Picture source = MakePicture(w, h);
     std::vector<Picture> frames(monitors, source);
     std::vector<std::unique_ptr<rillo::Rainfall>> rains;
+    std::vector<rillo::Rainfall*> pointers;
+    std::vector<const std::uint32_t*> pictures(monitors, source.data());
+    std::vector<std::uint32_t*> outs;
     for (std::size_t n = 0; n < monitors; ++n) {
         rains.push_back(std::make_unique<rillo::Rainfall>(kSettings, rillo::ScreenSeed(n)));
+        CRippleField& field = rains.back()->GetField();
+        field.SetKernels(*kernels);
+        field.SetWideCellsOnly(state.range(4) != 0);
+        field.SetWorkers(&pool);
         rains.back()->Resize(w, h);
+        pointers.push_back(rains.back().get());
+        outs.push_back(frames[n].data());
     }
     const auto tick = [&] {
-        for (std::size_t n = 0; n < monitors; ++n)
-            rains[n]->Tick(source.data(), frames[n].data());
+        rillo::TickRainfalls(pointers.data(), int(monitors), pictures.data(), outs.data(), pool);
     };
     for (int n = 0; n < kWarmUpSteps; ++n)
         tick();
+    std::int64_t wide = 0, stored = 0;
+    for (const auto& r : rains) {
+        wide -= r->GetField().GetWideRowsStored();
+        stored -= r->GetField().GetRowsStored();
+    }
     for (auto _ : state) {
         tick();
         benchmark::ClobberMemory();
     }
-    state.counters["monitors"] = double(monitors);
+    for (const auto& r : rains) {
+        wide += r->GetField().GetWideRowsStored();
+        stored += r->GetField().GetRowsStored();
+    }
+    state.counters["threads"] = pool.GetThreadCount();
+    state.counters["wide_rows"] = double(wide) / double(std::max<std::int64_t>(stored, 1));
 }
 
-BENCHMARK(BM_Monitors)
-    ->Args({1920, 1080, 1})
-    ->Args({1920, 1080, 2})
-    ->Args({3840, 2160, 1})
-    ->Args({3840, 2160, 2})
-    ->ArgNames({"", "", "monitors"})
-    ->Unit(benchmark::kMillisecond)
-    ->Iterations(100);
+void MonitorArgs(benchmark::internal::Benchmark* b, bool bAll) {
+    b->ArgNames({"", "", "monitors", "threads", "wide"});
+    for (int threads : {1, 0}) {
+        if (bAll) {
+            b->Args({1920, 1080, 1, threads, 0})->Args({1920, 1080, 1, threads, 1});
+            b->Args({3840, 2160, 1, threads, 1})->Args({3840, 2160, 2, threads, 0});
+        }
+        b->Args({3840, 2160, 1, threads, 0})->Args({3840, 2160, 3, threads, 0});
+    }
+    b->Unit(benchmark::kMillisecond)->Iterations(100)->MeasureProcessCPUTime()->UseRealTime();
+}
+
 BENCHMARK(BM_MemoryRoofline)->Apply(Sizes);
-BENCHMARK_CAPTURE(BM_Production, best, &rillo::ActiveRippleKernels())->Apply(States);
-BENCHMARK_CAPTURE(BM_Production, avx512, rillo::Avx512Kernels())->Apply(States);
-BENCHMARK_CAPTURE(BM_Production, avx2, rillo::Avx2Kernels())->Apply(States);
-BENCHMARK_CAPTURE(BM_Production, sse2, rillo::Sse2Kernels())->Apply(States);
-BENCHMARK_CAPTURE(BM_Production, portable, &rillo::kPortableKernels)->Apply(Rippled);
 BENCHMARK(BM_Reference)->Apply(Sizes)->UseManualTime();
-BENCHMARK_CAPTURE(BM_SaverSteps, avx512, rillo::Avx512Kernels())->Apply(SaverSizes);
-BENCHMARK_CAPTURE(BM_SaverSteps, avx2, rillo::Avx2Kernels())->Apply(SaverSizes);
-BENCHMARK_CAPTURE(BM_SaverSteps, sse2, rillo::Sse2Kernels())->Apply(SaverSizes);
-BENCHMARK_CAPTURE(BM_SaverSteps, portable, &rillo::kPortableKernels)->Apply(SaverSizes);
+
+// Each kernel set the processor runs, widest first.
+const bool g_bRegistered = [] {
+    for (const rillo::RippleKernels* k : rillo::RunnableKernels()) {
+        const std::string name = k->pszName;
+        auto* b = benchmark::RegisterBenchmark(("BM_Production/" + name).c_str(), BM_Production, k);
+        if (k == &rillo::kPortableKernels)
+            b->Apply(Rippled);
+        else
+            b->Apply(States);
+    }
+    for (const rillo::RippleKernels* k : rillo::RunnableKernels())
+        benchmark::RegisterBenchmark(("BM_SaverSteps/" + std::string(k->pszName)).c_str(),
+                                     BM_SaverSteps, k)
+            ->Apply(SaverSizes);
+    for (const rillo::RippleKernels* k : rillo::RunnableKernels()) {
+        if (k == &rillo::kPortableKernels)
+            continue;
+        auto* b = benchmark::RegisterBenchmark(("BM_Monitors/" + std::string(k->pszName)).c_str(),
+                                               BM_Monitors, k);
+        MonitorArgs(b, k == &rillo::WidestKernels());
+    }
+    return true;
+}();
 
 } // namespace

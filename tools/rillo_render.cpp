@@ -1,6 +1,7 @@
 // rillo-render: lets the saver's rain fall on a picture and writes the last frame.
 //
-//   rillo-render [--ticks N] [--wavelength W] [--amplitude A] [--seed S] [--engine cpu|gl]
+//   rillo-render [--ticks N] [--wavelength W] [--amplitude A] [--seed S] [--threads T]
+//                [--engine cpu|gl]
 //                INPUT.bmp OUTPUT.bmp
 //
 // It does what the full-screen saver does on a monitor of the picture's size whose
@@ -8,13 +9,15 @@
 // 100 (the primary monitor; the others rain from 101, 102, ...), two attempts per
 // tick. The frame is written as a 32-bit bottom-up BMP whose pixel
 // data are the frame's words in memory order, so runs on different builds can be
-// compared byte for byte. --engine gl runs the water on the GL engine, in a headless
-// OpenGL context, after its self-test; its frames are the processor engine's.
+// compared byte for byte. The water runs on T threads (by default one per core);
+// the frame is the same for any T. --engine gl runs the water on the GL engine, in a
+// headless OpenGL context, after its self-test; its frames are the processor engine's.
 #include "gl/gl_rainfall.h"
 #include "gl/gl_ripple_engine.h"
 #include "gl/gl_self_test.h"
 #include "headless_gl.h"
 #include "saver/bmp_file.h"
+#include "ripple/worker_pool.h"
 #include "saver/rainfall.h"
 
 #include <charconv>
@@ -31,6 +34,7 @@
 namespace {
 
 constexpr std::int64_t kMaxTicks = 1000000;
+constexpr std::int64_t kMaxThreads = 256;
 
 // A bad invocation or input: one line on stderr, exit status 2, no output file.
 struct UsageError {
@@ -128,15 +132,19 @@ int Run(int argc, char** argv) {
     std::int32_t amplitude = 100;
     std::int32_t seed = CRain::kInitialSeed;
     bool bGl = false;
+    int threads = 0;
     std::vector<std::string> files;
     for (int n = 1; n < argc; ++n) {
         const std::string arg = argv[n];
-        if (arg == "--ticks" || arg == "--wavelength" || arg == "--amplitude" || arg == "--seed") {
+        if (arg == "--ticks" || arg == "--wavelength" || arg == "--amplitude" || arg == "--seed" ||
+            arg == "--threads") {
             if (n + 1 >= argc)
                 Fail(arg + ": missing value");
             const char* value = argv[++n];
             if (arg == "--ticks")
                 ticks = ParseNumber("--ticks", value, 0, kMaxTicks);
+            else if (arg == "--threads")
+                threads = int(ParseNumber("--threads", value, 1, kMaxThreads));
             else if (arg == "--seed")
                 seed = std::int32_t(ParseNumber("--seed", value, INT32_MIN, INT32_MAX));
             else if (arg == "--wavelength")
@@ -158,7 +166,7 @@ int Run(int argc, char** argv) {
     }
     if (files.size() != 2)
         Fail("usage: rillo-render [--ticks N] [--wavelength W] [--amplitude A] [--seed S] "
-             "[--engine cpu|gl] INPUT.bmp OUTPUT.bmp");
+             "[--threads T] [--engine cpu|gl] INPUT.bmp OUTPUT.bmp");
     const std::string& input = files[0];
     const std::string& output = files[1];
 
@@ -180,6 +188,8 @@ int Run(int argc, char** argv) {
         steps = RainOnGl(picture, wavelength, amplitude, seed, ticks, frame);
     } else {
         rillo::Rainfall rain(rillo::SaverSettings{wavelength, amplitude}, seed);
+        rillo::WorkerPool workers(threads);
+        rain.GetField().SetWorkers(&workers);
         if (!rain.Resize(w, h))
             Fail(input + ": not enough memory for " + std::to_string(w) + " x " +
                  std::to_string(h));

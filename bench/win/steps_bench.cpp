@@ -6,13 +6,31 @@
 #include "framework/dc.h"
 #include "ripple/dib_surface.h"
 #include "saver/rainfall.h"
+#include "saver/saver_wnd.h"
 #include "saver/snapshot.h"
-#include "saver/water_wnd.h"
 
 #include <cstdio>
 #include <string>
+#include <utility>
 
 namespace bench {
+
+namespace {
+
+// The host of a lone primary window that is never shown: nothing ticks or closes it.
+class IdleHost final : public ISaverWndHost {
+  public:
+    void Tick() override {}
+    void CloseAll() override {}
+    bool IsSaverWindow(HWND) const override { return false; }
+    bool OnMouseMove(int, int) override { return false; }
+    rillo::CVisibility& Visibility() override { return m_visibility; }
+
+  private:
+    rillo::CVisibility m_visibility;
+};
+
+} // namespace
 
 int Steps(int rounds) {
     Desktop desktop;
@@ -79,14 +97,19 @@ int Steps(int rounds) {
         rillo::UniqueBitmap flipped = FlipBitmap(loaded.get());
         lap("  4b FlipBitmap alone");
 
-        // And the window's own Create in one call, as a check on the sum: the same
-        // preparation, then a window that is never shown, destroyed with the object.
+        // And the primary window made as the saver makes it, as a check on the sum:
+        // the capture, the same preparation, then a window that is never shown,
+        // destroyed with the object.
         {
-            CWaterWnd wnd(FALSE, {}, false);
-            const RECT rect{0, 0, w, h};
+            const rillo::SaverScreen screen{{0, 0, w, h}, true, rillo::ScreenSeed(0)};
+            IdleHost host;
             t0 = Now();
-            const BOOL made = wnd.Create(0, WS_POPUP, rect, nullptr);
-            lap(made ? "  CWaterWnd::Create (hidden) as one call" : "  CWaterWnd::Create failed");
+            DesktopCapture capture;
+            CaptureScreen(screen.rect, capture);
+            CSaverWnd wnd({}, screen, std::move(capture), host);
+            wnd.PreparePicture();
+            const BOOL made = wnd.CreateFullScreen(nullptr);
+            lap(made ? "  CSaverWnd made (hidden) in one go" : "  CSaverWnd not made");
         }
         Pump(20);
     }

@@ -58,14 +58,13 @@ int Water(std::int32_t w, std::int32_t h, int ticks) {
     for (std::size_t i = 0; i < n; ++i)
         source.get()[i] = std::uint32_t(i * 2654435761u) & 0x00FFFFFFu;
     Table t;
-    for (const rillo::RippleKernels* k :
-         {rillo::Sse2Kernels(), rillo::Avx2Kernels(), rillo::Avx512Kernels()}) {
-        if (!k)
+    for (const rillo::RippleKernels* k : rillo::RunnableKernels()) {
+        if (k == &rillo::kPortableKernels)
             continue;
-        rillo::UseRippleKernels(k);
         // The same rain and water for every kernel set: they compute the same frames,
         // bit for bit, so the warm-up ends on the same water whichever set ran it.
         rillo::Rainfall rain;
+        rain.GetField().SetKernels(*k);
         if (!rain.Resize(w, h))
             return 1;
         for (int steps = 0; steps < 300;) {
@@ -86,7 +85,6 @@ int Water(std::int32_t w, std::int32_t h, int ticks) {
         }
         std::printf("%s: %d raining ticks ran %d steps\n", k->pszName, ticks, steps);
     }
-    rillo::UseRippleKernels(nullptr);
     std::printf("%d x %d\n", w, h);
     t.Print("water steps after 300 steps of rain");
     return 0;

@@ -10,7 +10,7 @@ namespace rillo {
 enum class SaverMode {
     Settings,   // the settings dialog, owned by `settingsOwner` when there is one
     Preview,    // a water window inside the pane `previewParent`
-    FullScreen, // the saver over the whole primary screen
+    FullScreen, // the saver over every monitor
     EndAtOnce,  // a preview request without a usable parent: nothing to show
 };
 

@@ -61,56 +61,54 @@ BOOL CSaverApp::InitInstance() {
 
     const rillo::ModeChoice choice = rillo::ChooseMode(m_argc, m_argv);
     switch (choice.mode) {
-    case rillo::SaverMode::Settings: {
-        // The Screen Saver Settings window passes itself, so that the dialog stays in
-        // front of it and keeps it from opening a second one. A handle that names no
-        // window leaves the dialog on its own.
-        const HWND owner = reinterpret_cast<HWND>(INT_PTR(choice.settingsOwner));
-        RunSettingsDialog(choice.settingsOwner != 0 && ::IsWindow(owner) ? owner : nullptr);
+    case rillo::SaverMode::Settings:
+        RunSettings(choice.settingsOwner);
         return FALSE;
-    }
-
-    case rillo::SaverMode::Preview: {
-        // Window handles are 32-bit values, sign-extended on 64-bit systems.
-        const HWND parentHandle = reinterpret_cast<HWND>(INT_PTR(choice.previewParent));
-        // A handle that names no window has no pane to show in: end rather than make a
-        // top-level window in its place.
-        if (!::IsWindow(parentHandle))
-            return FALSE;
-        CWnd parent; // a view of the pane, which it does not own
-        parent.m_hWnd = parentHandle;
-        RECT rect{};
-        parent.GetClientRect(&rect);
-        ReadSpeed();
-        auto* wnd = new CWaterWnd(TRUE, GetSettings(), true);
-        if (!wnd->Create(0, WS_CHILD | WS_VISIBLE, rect, &parent, 0, nullptr))
-            return FALSE; // nothing could ever end a message loop without a window
-        m_pMainWnd = wnd;
-        return TRUE;
-    }
-
-    case rillo::SaverMode::FullScreen: {
-        ReadSpeed();
-        m_pFullScreen = std::make_unique<CFullScreenSaver>(GetSettings());
-        const rillo::ScreenRect primary{0, 0, ::GetSystemMetrics(SM_CXSCREEN),
-                                        ::GetSystemMetrics(SM_CYSCREEN)};
-        CSaverWnd* wnd = m_pFullScreen->Create(
-            rillo::LayOutScreens(CFullScreenSaver::EnumerateMonitors(), primary));
-        if (!wnd)
-            return FALSE;
-        m_pMainWnd = wnd;
-        return TRUE;
-    }
-
+    case rillo::SaverMode::Preview:
+        return StartPreview(choice.previewParent);
+    case rillo::SaverMode::FullScreen:
+        return StartFullScreen();
     case rillo::SaverMode::EndAtOnce:
         break;
     }
     return FALSE;
 }
 
+BOOL CSaverApp::StartPreview(std::int32_t parentHandle) {
+    // Window handles are 32-bit values, sign-extended on 64-bit systems.
+    const HWND parentWnd = reinterpret_cast<HWND>(INT_PTR(parentHandle));
+    // A handle that names no window has no pane to show in: end rather than make a
+    // top-level window in its place.
+    if (!::IsWindow(parentWnd))
+        return FALSE;
+    CWnd parent; // a view of the pane, which it does not own
+    parent.m_hWnd = parentWnd;
+    RECT rect{};
+    parent.GetClientRect(&rect);
+    ReadSpeed();
+    auto* wnd = new CWaterWnd(GetSettings());
+    if (!wnd->Create(0, WS_CHILD | WS_VISIBLE, rect, &parent, 0, nullptr))
+        return FALSE; // nothing could ever end a message loop without a window
+    m_pMainWnd = wnd;
+    return TRUE;
+}
+
+BOOL CSaverApp::StartFullScreen() {
+    ReadSpeed();
+    m_pFullScreen = std::make_unique<CFullScreenSaver>(GetSettings());
+    const rillo::ScreenRect primary{0, 0, ::GetSystemMetrics(SM_CXSCREEN),
+                                    ::GetSystemMetrics(SM_CYSCREEN)};
+    CSaverWnd* wnd =
+        m_pFullScreen->Create(rillo::LayOutScreens(CFullScreenSaver::EnumerateMonitors(), primary));
+    if (!wnd)
+        return FALSE;
+    m_pMainWnd = wnd;
+    return TRUE;
+}
+
 void CSaverApp::ReadSpeed() {
-    // The profile's speed is read as it always was (the key is made if missing), but
-    // the rain keeps its 60 ms tick whatever it says.
+    // The profile's speed is read (which makes its key when it is missing), but the
+    // rain keeps its 60 ms tick whatever it says.
     GetProfileInt(L"Config", L"Speed", 1);
     // Its neighbour in the section, which only the full-screen windows use.
     ReadEngine();
@@ -120,7 +118,13 @@ void CSaverApp::ReadEngine() {
     m_engine = rillo::ParseEngineChoice(GetProfileString(L"Config", L"Engine", L"auto"));
 }
 
-void CSaverApp::RunSettingsDialog(HWND owner) {
+void CSaverApp::RunSettings(std::int32_t ownerHandle) {
+    // The Screen Saver Settings window passes itself, so that the dialog stays in
+    // front of it and keeps it from opening a second one. A handle that names no
+    // window leaves the dialog on its own.
+    HWND owner = reinterpret_cast<HWND>(INT_PTR(ownerHandle));
+    if (ownerHandle == 0 || !::IsWindow(owner))
+        owner = nullptr;
     CWnd ownerView; // a view of the caller's window, which it does not own
     ownerView.m_hWnd = owner;
     CSettingsDlg dlg(

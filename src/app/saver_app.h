@@ -21,8 +21,12 @@ class CSaverApp : public CWinApp {
     BOOL InitInstance() override;
 
   private:
-    // Runs the settings dialog modally, owned by `owner` when it is given.
-    void RunSettingsDialog(HWND owner = nullptr);
+    // The three modes. Settings: the dialog, run modally, owned by the window with
+    // that handle when it is one. Preview and full screen: TRUE when a window runs,
+    // so that the message loop starts.
+    void RunSettings(std::int32_t ownerHandle);
+    BOOL StartPreview(std::int32_t parentHandle);
+    BOOL StartFullScreen();
     // Reads the profile's speed, which changes nothing, and its choice of engine.
     void ReadSpeed();
     // Reads the profile's choice of engine for the full-screen water.

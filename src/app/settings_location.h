@@ -1,5 +1,5 @@
-// Where the settings file lives. The Windows folder is where it always was, but a
-// standard user cannot write there, so each user may also have a file of their own,
+// Where the settings file lives. Its place is the Windows folder, but a standard
+// user cannot write there, so each user may also have a file of their own,
 // and saves that UAC virtualization once redirected may still be waiting in the
 // VirtualStore.
 #pragma once

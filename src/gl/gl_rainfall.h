@@ -31,7 +31,7 @@ class GlRainfall {
 
     // One tick; returns the steps run: 0, 1 or 2.
     int Tick() {
-        const RainRect accept = CRain::AcceptanceRect(m_engine.GetWidth(), m_engine.GetHeight());
+        const ScreenRect accept = CRain::AcceptanceRect(m_engine.GetWidth(), m_engine.GetHeight());
         int steps = 0;
         for (int attempt = 0; attempt < Rainfall::kAttemptsPerTick; ++attempt) {
             const RainAttempt a = m_rain.Attempt(m_nScreenWidth, m_nScreenHeight, accept);

@@ -144,7 +144,8 @@ RILLO_VECTOR void StepRowAvx2(const std::int32_t* h, std::int32_t* w, const std:
     }
 }
 
-const RippleKernels kAvx2Kernels = {"avx2", RenderRowAvx2, PropagateRowAvx2, StepRowAvx2};
+const RippleKernels kAvx2Kernels = {"avx2",   RenderRowAvx2, PropagateRowAvx2, StepRowAvx2,
+                                    WidenRow, NarrowRow,     CopyRow};
 
 } // namespace
 

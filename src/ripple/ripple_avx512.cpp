@@ -254,7 +254,8 @@ RILLO_VECTOR void StepRowAvx512(const std::int32_t* h, std::int32_t* w, const st
     }
 }
 
-const RippleKernels kAvx512Kernels = {"avx512", RenderRowAvx512, PropagateRowAvx512, StepRowAvx512};
+const RippleKernels kAvx512Kernels = {
+    "avx512", RenderRowAvx512, PropagateRowAvx512, StepRowAvx512, WidenRow, NarrowRow, CopyRow};
 
 } // namespace
 

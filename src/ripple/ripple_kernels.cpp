@@ -29,25 +29,42 @@ void PropagateRowPortable(std::int32_t* w, const std::int32_t* r, std::int32_t w
         PropagateCell(w, r, width, i, shift);
 }
 
-const RippleKernels* g_pChosen = nullptr;
-
-const RippleKernels& Widest() {
-    static const RippleKernels* const pWidest = [] {
-        if (const RippleKernels* p = Avx512Kernels())
-            return p;
-        if (const RippleKernels* p = Avx2Kernels())
-            return p;
-        if (const RippleKernels* p = Sse2Kernels())
-            return p;
-        return &kPortableKernels;
-    }();
-    return *pWidest;
-}
-
 } // namespace
 
-const RippleKernels kPortableKernels = {"portable", RenderRowPortable, PropagateRowPortable,
-                                        nullptr};
+void WidenRowPortable(const std::int16_t* from, std::int32_t* to, std::int32_t n) {
+    for (std::int32_t k = 0; k < n; ++k)
+        to[k] = from[k];
+}
+
+void NarrowRowPortable(const std::int32_t* from, std::int16_t* to, std::int32_t n,
+                       std::int32_t* pMin, std::int32_t* pMax) {
+    std::int32_t lo = *pMin, hi = *pMax;
+    for (std::int32_t k = 0; k < n; ++k) {
+        const std::int32_t v = from[k];
+        lo = v < lo ? v : lo;
+        hi = v > hi ? v : hi;
+        to[k] = std::int16_t(v);
+    }
+    *pMin = lo;
+    *pMax = hi;
+}
+
+void CopyRowPortable(const std::int32_t* from, std::int32_t* to, std::int32_t n, std::int32_t* pMin,
+                     std::int32_t* pMax) {
+    std::int32_t lo = *pMin, hi = *pMax;
+    for (std::int32_t k = 0; k < n; ++k) {
+        const std::int32_t v = from[k];
+        lo = v < lo ? v : lo;
+        hi = v > hi ? v : hi;
+        to[k] = v;
+    }
+    *pMin = lo;
+    *pMax = hi;
+}
+
+const RippleKernels kPortableKernels = {"portable",     RenderRowPortable, PropagateRowPortable,
+                                        nullptr,        WidenRowPortable,  NarrowRowPortable,
+                                        CopyRowPortable};
 
 #if !defined(RILLO_SSE2_KERNELS)
 const RippleKernels* Sse2Kernels() {
@@ -64,12 +81,28 @@ const RippleKernels* Avx512Kernels() {
 }
 #endif
 
-const RippleKernels& ActiveRippleKernels() {
-    return g_pChosen ? *g_pChosen : Widest();
+RippleKernelList RunnableKernels() {
+    struct List {
+        const RippleKernels* sets[4];
+        int count = 0;
+        void Add(const RippleKernels* p) {
+            if (p)
+                sets[count++] = p;
+        }
+    };
+    static const List list = [] {
+        List l;
+        l.Add(Avx512Kernels());
+        l.Add(Avx2Kernels());
+        l.Add(Sse2Kernels());
+        l.Add(&kPortableKernels);
+        return l;
+    }();
+    return {list.sets, list.count};
 }
 
-void UseRippleKernels(const RippleKernels* pKernels) {
-    g_pChosen = pKernels;
+const RippleKernels& WidestKernels() {
+    return *RunnableKernels().pSets[0];
 }
 
 } // namespace rillo

@@ -1,8 +1,8 @@
 // Row kernels of the water engine, one set per instruction set.
 //
 // Every set computes the same integers: the scalar cell functions below are the
-// rule, and the vector sets fall back to them for row tails and rare lanes. A set
-// is chosen once at run time from what the processor supports.
+// rule, and the vector sets fall back to them for row tails and rare lanes.
+// RunnableKernels lists the sets the processor supports; a field is given one.
 #pragma once
 
 #include <cstdint>
@@ -74,6 +74,14 @@ struct RippleKernels {
     void (*pfnStepRow)(const std::int32_t* h, std::int32_t* w, const std::int32_t* r,
                        std::int32_t width, std::int32_t cells, std::int32_t i0, std::int32_t n,
                        int shift, const std::uint32_t* src, std::uint32_t* dst);
+    // The 16-bit cells: n of them widened to 32 bits, and n 32-bit heights that fit
+    // 16 bits narrowed, the least and greatest of them folded into *pMin and *pMax.
+    void (*pfnWidenRow)(const std::int16_t* from, std::int32_t* to, std::int32_t n);
+    void (*pfnNarrowRow)(const std::int32_t* from, std::int16_t* to, std::int32_t n,
+                         std::int32_t* pMin, std::int32_t* pMax);
+    // n 32-bit heights copied, their least and greatest folded in likewise.
+    void (*pfnCopyRow)(const std::int32_t* from, std::int32_t* to, std::int32_t n,
+                       std::int32_t* pMin, std::int32_t* pMax);
 };
 
 // Plain C++, two cells per iteration: builds everywhere.
@@ -94,9 +102,24 @@ const RippleKernels* Sse2Kernels();
 const RippleKernels* Avx2Kernels();
 const RippleKernels* Avx512Kernels();
 
-// The set Render and Propagate use: the widest one the processor runs, unless a
-// test has chosen one with UseRippleKernels (null goes back to the widest).
-const RippleKernels& ActiveRippleKernels();
-void UseRippleKernels(const RippleKernels* pKernels);
+// The sets this build and processor can run, widest first; the portable set is
+// always the last.
+struct RippleKernelList {
+    const RippleKernels* const* pSets;
+    int nCount;
+    const RippleKernels* const* begin() const { return pSets; }
+    const RippleKernels* const* end() const { return pSets + nCount; }
+};
+RippleKernelList RunnableKernels();
+
+// The widest set this processor runs: what a field uses unless it is given one.
+const RippleKernels& WidestKernels();
+
+// Portable bodies of the row helpers of the 16-bit cells, for the sets to share.
+void WidenRowPortable(const std::int16_t* from, std::int32_t* to, std::int32_t n);
+void NarrowRowPortable(const std::int32_t* from, std::int16_t* to, std::int32_t n,
+                       std::int32_t* pMin, std::int32_t* pMax);
+void CopyRowPortable(const std::int32_t* from, std::int32_t* to, std::int32_t n, std::int32_t* pMin,
+                     std::int32_t* pMax);
 
 } // namespace rillo

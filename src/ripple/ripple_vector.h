@@ -175,6 +175,108 @@ RILLO_VECTOR_INLINE void PrefetchStep(const std::int32_t* h, const std::int32_t*
     }
 }
 
+// The row helpers of the 16-bit cells: widening into the 32-bit rows the kernels
+// work on, and narrowing back with the least and greatest value seen (the values
+// fit 16 bits, so packing them is exact).
+RILLO_VECTOR void WidenRow(const std::int16_t* from, std::int32_t* to, std::int32_t n) {
+    std::int32_t k = 0;
+    for (; k + 2 * kLanes <= n; k += 2 * kLanes) {
+#if RILLO_VECTOR_BYTES == 16
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + k));
+        Store(to + k, _mm_srai_epi32(_mm_unpacklo_epi16(v, v), 16));
+        Store(to + k + 4, _mm_srai_epi32(_mm_unpackhi_epi16(v, v), 16));
+#elif RILLO_VECTOR_BYTES == 32
+        const __m128i lo = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + k));
+        const __m128i hi = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + k + 8));
+        Store(to + k, _mm256_cvtepi16_epi32(lo));
+        Store(to + k + 8, _mm256_cvtepi16_epi32(hi));
+#else
+        const __m256i lo = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(from + k));
+        const __m256i hi = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(from + k + 16));
+        Store(to + k, _mm512_cvtepi16_epi32(lo));
+        Store(to + k + 16, _mm512_cvtepi16_epi32(hi));
+#endif
+    }
+    for (; k < n; ++k)
+        to[k] = from[k];
+}
+
+RILLO_VECTOR void NarrowRow(const std::int32_t* from, std::int16_t* to, std::int32_t n,
+                            std::int32_t* pMin, std::int32_t* pMax) {
+    std::int32_t k = 0;
+#if RILLO_VECTOR_BYTES == 16
+    // Packing saturates, so values that do not fit are found apart: their top 17
+    // bits are not all alike. Such a row is gone over again value by value.
+    __m128i lo = _mm_set1_epi16(0), hi = _mm_set1_epi16(0), bad = _mm_setzero_si128();
+    for (; k + 8 <= n; k += 8) {
+        const __m128i a = Load(from + k), b = Load(from + k + 4);
+        bad = _mm_or_si128(bad, _mm_xor_si128(_mm_srai_epi32(a, 15), _mm_srai_epi32(a, 31)));
+        bad = _mm_or_si128(bad, _mm_xor_si128(_mm_srai_epi32(b, 15), _mm_srai_epi32(b, 31)));
+        const __m128i v = _mm_packs_epi32(a, b);
+        lo = _mm_min_epi16(lo, v);
+        hi = _mm_max_epi16(hi, v);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(to + k), v);
+    }
+    if (_mm_movemask_epi8(_mm_cmpeq_epi32(bad, _mm_setzero_si128())) != 0xFFFF) {
+        NarrowRowPortable(from, to, n, pMin, pMax);
+        return;
+    }
+    alignas(16) std::int16_t los[8], his[8];
+    _mm_store_si128(reinterpret_cast<__m128i*>(los), lo);
+    _mm_store_si128(reinterpret_cast<__m128i*>(his), hi);
+    for (int j = 0; j < 8; ++j) {
+        *pMin = los[j] < *pMin ? los[j] : *pMin;
+        *pMax = his[j] > *pMax ? his[j] : *pMax;
+    }
+#else
+    Vec lo = RILLO_MM(set1_epi32)(0), hi = RILLO_MM(set1_epi32)(0);
+    for (; k + kLanes <= n; k += kLanes) {
+        const Vec v = Load(from + k);
+        lo = RILLO_MM(min_epi32)(lo, v);
+        hi = RILLO_MM(max_epi32)(hi, v);
+#if RILLO_VECTOR_BYTES == 32
+        const __m128i packed =
+            _mm_packs_epi32(_mm256_castsi256_si128(v), _mm256_extracti128_si256(v, 1));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(to + k), packed);
+#else
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(to + k), _mm512_cvtepi32_epi16(v));
+#endif
+    }
+    alignas(RILLO_VECTOR_BYTES) std::int32_t los[kLanes], his[kLanes];
+    Store(los, lo);
+    Store(his, hi);
+    for (int j = 0; j < kLanes; ++j) {
+        *pMin = los[j] < *pMin ? los[j] : *pMin;
+        *pMax = his[j] > *pMax ? his[j] : *pMax;
+    }
+#endif
+    if (k < n)
+        NarrowRowPortable(from + k, to + k, n - k, pMin, pMax);
+}
+
+#if RILLO_VECTOR_BYTES > 16
+RILLO_VECTOR void CopyRow(const std::int32_t* from, std::int32_t* to, std::int32_t n,
+                          std::int32_t* pMin, std::int32_t* pMax) {
+    std::int32_t k = 0;
+    Vec lo = RILLO_MM(set1_epi32)(0), hi = RILLO_MM(set1_epi32)(0);
+    for (; k + kLanes <= n; k += kLanes) {
+        const Vec v = Load(from + k);
+        lo = RILLO_MM(min_epi32)(lo, v);
+        hi = RILLO_MM(max_epi32)(hi, v);
+        Store(to + k, v);
+    }
+    alignas(RILLO_VECTOR_BYTES) std::int32_t los[kLanes], his[kLanes];
+    Store(los, lo);
+    Store(his, hi);
+    for (int j = 0; j < kLanes; ++j) {
+        *pMin = los[j] < *pMin ? los[j] : *pMin;
+        *pMax = his[j] > *pMax ? his[j] : *pMax;
+    }
+    if (k < n)
+        CopyRowPortable(from + k, to + k, n - k, pMin, pMax);
+}
+#endif
+
 } // namespace
 
 } // namespace rillo

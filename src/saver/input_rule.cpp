@@ -11,17 +11,4 @@ bool CInputRule::OnMouseMove(std::int32_t x, std::int32_t y) {
     return x != m_ptFirstMouse.x || y != m_ptFirstMouse.y;
 }
 
-bool CInputRule::ClosesOnMessage(unsigned message) {
-    switch (message) {
-    case msg::kKeyDown:
-    case msg::kSysKeyDown:
-    case msg::kLButtonDown:
-    case msg::kMButtonDown:
-    case msg::kRButtonDown:
-        return true;
-    default:
-        return false;
-    }
-}
-
 } // namespace rillo

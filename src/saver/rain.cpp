@@ -17,13 +17,12 @@ std::int32_t CRain::NextNumber(std::uint32_t& state) {
     return std::int32_t((state >> 16) & 0x7FFFu);
 }
 
-RainRect CRain::AcceptanceRect(std::int32_t nSourceWidth, std::int32_t nSourceHeight) {
-    return RainRect{kOffsetX, kOffsetY, WrapAdd(nSourceWidth, kOffsetX),
-                    WrapAdd(nSourceHeight, kOffsetY)};
+rillo::ScreenRect CRain::AcceptanceRect(std::int32_t nSourceWidth, std::int32_t nSourceHeight) {
+    return {kOffsetX, kOffsetY, WrapAdd(nSourceWidth, kOffsetX), WrapAdd(nSourceHeight, kOffsetY)};
 }
 
 RainAttempt CRain::Attempt(std::int32_t nScreenWidth, std::int32_t nScreenHeight,
-                           const RainRect& accept) {
+                           const rillo::ScreenRect& accept) {
     std::uint32_t state = std::uint32_t(m_nSeed);
     const std::int32_t r1 = NextNumber(state);
     m_nSeed = r1;

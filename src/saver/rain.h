@@ -6,19 +6,9 @@
 // rain pattern, so the saver and the command-line renderer share this code.
 #pragma once
 
+#include "saver/screen_layout.h"
+
 #include <cstdint>
-
-// A rectangle with PtInRect's rule: left <= x < right and top <= y < bottom.
-struct RainRect {
-    std::int32_t left;
-    std::int32_t top;
-    std::int32_t right;
-    std::int32_t bottom;
-
-    bool Contains(std::int32_t x, std::int32_t y) const {
-        return left <= x && x < right && top <= y && y < bottom;
-    }
-};
 
 // The outcome of one attempt.
 struct RainAttempt {
@@ -43,13 +33,13 @@ class CRain {
 
     // (15, 20, width + 15, height + 20), in wrapping 32-bit arithmetic; an empty
     // source (0 x 0) gives an empty rectangle that accepts nothing.
-    static RainRect AcceptanceRect(std::int32_t nSourceWidth, std::int32_t nSourceHeight);
+    static rillo::ScreenRect AcceptanceRect(std::int32_t nSourceWidth, std::int32_t nSourceHeight);
 
     // One attempt: reseeds with m_nSeed, draws x = screenWidth * r1 / 32767 and
     // y = screenHeight * r2 / 32767 (signed 32-bit, truncated toward zero), keeps r2
     // as the next seed and tests the point against the rectangle.
     RainAttempt Attempt(std::int32_t nScreenWidth, std::int32_t nScreenHeight,
-                        const RainRect& accept);
+                        const rillo::ScreenRect& accept);
 
     std::int32_t m_nSeed;
 };

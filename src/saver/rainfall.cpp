@@ -17,23 +17,69 @@ std::int32_t Rainfall::GetStrength() const {
 }
 
 int Rainfall::Tick(const std::uint32_t* pPicture, std::uint32_t* pFrame) {
+    PrepareTick(pPicture, pFrame);
+    m_ripple.RunPendingTasks();
+    return FinishTick();
+}
+
+int Rainfall::PrepareTick(const std::uint32_t* pPicture, std::uint32_t* pFrame) {
     // An empty rectangle accepts nothing: the rain goes on, the water stays still.
     const bool bPictures = pPicture && pFrame && m_ripple.GetWidth() > 0;
-    const RainRect accept = bPictures
-                                ? CRain::AcceptanceRect(m_ripple.GetWidth(), m_ripple.GetHeight())
-                                : CRain::AcceptanceRect(0, 0);
-    int steps = 0;
-    m_rcChanged = {};
+    const rillo::ScreenRect accept =
+        bPictures ? CRain::AcceptanceRect(m_ripple.GetWidth(), m_ripple.GetHeight())
+                  : CRain::AcceptanceRect(0, 0);
+    RippleDrop drops[kAttemptsPerTick];
+    m_nSteps = 0;
     for (int attempt = 0; attempt < kAttemptsPerTick; ++attempt) {
         const RainAttempt a = m_rain.Attempt(m_nScreenWidth, m_nScreenHeight, accept);
-        if (!a.bDrop)
-            continue;
-        m_ripple.Drop(a.nCellX, a.nCellY, m_settings.nWavelength, GetStrength(),
-                      m_ripple.GetCurrent());
-        m_ripple.Render(pPicture, pFrame);
-        m_rcChanged.Union(m_ripple.GetChangedRect());
-        ++steps;
+        if (a.bDrop)
+            drops[m_nSteps++] =
+                RippleDrop{a.nCellX, a.nCellY, m_settings.nWavelength, GetStrength()};
     }
+    m_rcChanged = {};
+    if (m_nSteps == 0)
+        return 0;
+    return m_ripple.PrepareSteps(drops, m_nSteps, pPicture, pFrame);
+}
+
+int Rainfall::FinishTick() {
+    if (m_nSteps > 0) {
+        m_ripple.FinishSteps();
+        m_rcChanged = m_ripple.GetChangedRect();
+    }
+    return m_nSteps;
+}
+
+int TickRainfalls(Rainfall* const* ppRains, int nRains, const std::uint32_t* const* pPictures,
+                  std::uint32_t* const* pFrames, WorkerPool& workers) {
+    // The tasks of a phase, numbered across the rains in order.
+    struct Job {
+        Rainfall* const* ppRains;
+        int nRains;
+        int nPhase;
+        static void Run(void* p, int nTask) {
+            const Job& job = *static_cast<const Job*>(p);
+            for (int n = 0; n < job.nRains; ++n) {
+                CRippleField& field = job.ppRains[n]->GetField();
+                const int tasks = field.GetPendingTasks();
+                if (nTask < tasks) {
+                    field.RunTask(job.nPhase, nTask);
+                    return;
+                }
+                nTask -= tasks;
+            }
+        }
+    };
+    int tasks = 0;
+    for (int n = 0; n < nRains; ++n)
+        tasks += ppRains[n]->PrepareTick(pPictures[n], pFrames[n]);
+    for (int phase = 0; phase < 2; ++phase) {
+        Job job{ppRains, nRains, phase};
+        workers.Run(tasks, Job::Run, &job);
+    }
+    int steps = 0;
+    for (int n = 0; n < nRains; ++n)
+        steps += ppRains[n]->FinishTick();
     return steps;
 }
 

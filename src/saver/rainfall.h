@@ -7,6 +7,7 @@
 #pragma once
 
 #include "ripple/ripple_field.h"
+#include "ripple/worker_pool.h"
 #include "saver/rain.h"
 #include "saver/saver_settings.h"
 
@@ -31,6 +32,12 @@ class Rainfall {
     // though the rain still moves on. Returns the steps run: 0, 1 or 2.
     int Tick(const std::uint32_t* pPicture, std::uint32_t* pFrame);
 
+    // A tick taken apart, for running several screens' ticks side by side (see
+    // TickRainfalls): Prepare draws the rain and returns the field's tasks per
+    // phase; Finish returns the steps run.
+    int PrepareTick(const std::uint32_t* pPicture, std::uint32_t* pFrame);
+    int FinishTick();
+
     // The pixels of the frame the last tick may have changed (field rows, which are
     // memory rows of the frame); empty when it changed none. The rest of the frame
     // is as the tick before left it.
@@ -51,6 +58,13 @@ class Rainfall {
     std::int32_t m_nScreenHeight = 0;
     CRippleField m_ripple;
     RippleRect m_rcChanged;
+    int m_nSteps = 0;
 };
+
+// One tick of each screen's rain, the row bands of all of them run side by side
+// on the workers (each rain ticks as its own Tick would). pPictures[n] and
+// pFrames[n] belong to ppRains[n]. Returns the steps run in all.
+int TickRainfalls(Rainfall* const* ppRains, int nRains, const std::uint32_t* const* pPictures,
+                  std::uint32_t* const* pFrames, WorkerPool& workers);
 
 } // namespace rillo

@@ -1,7 +1,5 @@
 #include "saver/saver_wnd.h"
 
-#include "saver/input_rule.h"
-
 #include <dwmapi.h>
 #include <versionhelpers.h>
 #include <windowsx.h>
@@ -10,13 +8,6 @@
 #include <cstddef>
 #include <cstring>
 
-// The input rule keeps the system's numbers without the system's headers.
-static_assert(rillo::msg::kKeyDown == WM_KEYDOWN && rillo::msg::kSysKeyDown == WM_SYSKEYDOWN);
-static_assert(rillo::msg::kLButtonDown == WM_LBUTTONDOWN &&
-              rillo::msg::kMButtonDown == WM_MBUTTONDOWN &&
-              rillo::msg::kRButtonDown == WM_RBUTTONDOWN);
-static_assert(rillo::kScClose == SC_CLOSE && rillo::kScScreenSave == SC_SCREENSAVE &&
-              rillo::kWaInactive == WA_INACTIVE);
 static_assert(rillo::wts::kSessionLock == WTS_SESSION_LOCK &&
               rillo::wts::kSessionUnlock == WTS_SESSION_UNLOCK &&
               rillo::wts::kConsoleDisconnect == WTS_CONSOLE_DISCONNECT &&
@@ -158,7 +149,9 @@ LRESULT CSaverWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
         m_host.Tick();
         return Default();
     case WM_SYSCOMMAND:
-        if (wParam <= 0xFFFFFFFFu && rillo::CInputRule::SwallowsSysCommand(unsigned(wParam)))
+        // The system's request to start a screen saver, and the close command, are
+        // ignored while the saver runs. The whole value counts: no masking of low bits.
+        if (wParam == SC_SCREENSAVE || wParam == SC_CLOSE)
             return 0;
         return Default();
     case WM_CLOSE:
@@ -175,17 +168,17 @@ LRESULT CSaverWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
         ::SetCursor(nullptr);
         return TRUE;
     case WM_NCACTIVATE:
-        if (rillo::CInputRule::RefusesNcActivate(wParam != 0))
+        // Being drawn as inactive is refused.
+        if (!wParam)
             return FALSE;
         return Default();
     case WM_ACTIVATE:
         // Activation passing to another of the saver's windows is no reason to go.
-        if (rillo::CInputRule::ClosesOnActivate(LOWORD(wParam)) &&
-            !m_host.IsSaverWindow(reinterpret_cast<HWND>(lParam)))
+        if (LOWORD(wParam) == WA_INACTIVE && !m_host.IsSaverWindow(reinterpret_cast<HWND>(lParam)))
             m_host.CloseAll();
         return Default();
     case WM_ACTIVATEAPP:
-        if (rillo::CInputRule::ClosesOnActivateApp(wParam != 0))
+        if (!wParam)
             m_host.CloseAll();
         return Default();
     case WM_MOUSEMOVE: {
@@ -217,12 +210,15 @@ LRESULT CSaverWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
         m_host.Visibility().OnSessionChange(unsigned(wParam));
         OnVisibilityChanged();
         return Default();
+    case WM_KEYDOWN:
+    case WM_SYSKEYDOWN:
+    case WM_LBUTTONDOWN:
+    case WM_MBUTTONDOWN:
+    case WM_RBUTTONDOWN:
+        // Presses close; releases and the wheel do not.
+        m_host.CloseAll();
+        return Default();
     default:
-        // Key and button presses.
-        if (rillo::CInputRule::ClosesOnMessage(message)) {
-            m_host.CloseAll();
-            return Default();
-        }
         return CWaterWnd::WindowProc(message, wParam, lParam);
     }
 }

@@ -53,8 +53,15 @@ class CSaverWnd : public CWaterWnd {
     bool Cloak(bool bCloak);
 
     bool IsPrimary() const { return m_screen.bPrimary; }
-    // One tick of this monitor's rain, driven by the primary window's timer.
-    void RainOnce() { Rain(); }
+    // This monitor's rain and the pictures it rains on, for the host to tick the water
+    // of every monitor at once; DrawTick then shows what the tick changed.
+    rillo::Rainfall& GetRainfall() { return m_rain; }
+    const std::uint32_t* GetPicture() const { return m_dibSource.GetBits(); }
+    std::uint32_t* GetFrame() { return m_dibFrame.GetBits(); }
+    void DrawTick() { DrawChanged(); }
+    // A tick of this monitor's water on the GL engine, drawn; false when the water
+    // runs on the processor (from now on, if the GL engine just failed).
+    bool TickOnGl() { return RainOnGl(); }
 
   protected:
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;

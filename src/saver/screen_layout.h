@@ -1,7 +1,7 @@
 // Which water goes on which monitor.
 //
 // The full-screen saver covers every monitor, each with a window and water of its
-// own. The primary monitor is the saver as it always was: seed 100, and the
+// own. The primary monitor rains from seed 100 and gets its picture through the
 // snapshot file. The others follow in a fixed order, left edge first, then top
 // edge, and rain from seeds 101, 102, ... in that order, so that each monitor's
 // frames can be reproduced from its part of the desktop and its seed.
@@ -12,7 +12,9 @@
 
 namespace rillo {
 
-// A rectangle of the virtual screen in physical pixels; right and bottom exclusive.
+// A rectangle in physical pixels with PtInRect's rule: left <= x < right and
+// top <= y < bottom. A monitor's place on the virtual screen, or where the rain
+// may fall in a window's own coordinates.
 struct ScreenRect {
     std::int32_t left = 0;
     std::int32_t top = 0;

@@ -12,18 +12,12 @@
 const wchar_t* const CWaterWnd::s_pszClassName = L"RilloWater";
 const wchar_t* const CWaterWnd::s_pszPreviewClassName = L"RilloPreview";
 
-CWaterWnd::CWaterWnd(BOOL bAutoDelete, const rillo::SaverSettings& settings, bool bPreview)
-    : m_bPreview(bPreview), m_rain(settings), m_settings(settings), m_bAutoDelete(bAutoDelete) {
-    if (!m_bPreview) {
-        m_screen.rect = {0, 0, ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN)};
-        m_screen.bPrimary = true;
-        m_screen.nSeed = rillo::ScreenSeed(0);
-    }
-}
+CWaterWnd::CWaterWnd(const rillo::SaverSettings& settings)
+    : m_bPreview(true), m_rain(settings), m_settings(settings), m_bAutoDelete(TRUE) {}
 
 CWaterWnd::CWaterWnd(const rillo::SaverSettings& settings, const rillo::SaverScreen& screen,
                      DesktopCapture capture)
-    : m_bPreview(false), m_screen(screen), m_capture(std::move(capture)), m_bCaptured(true),
+    : m_bPreview(false), m_screen(screen), m_capture(std::move(capture)),
       m_rain(settings, screen.nSeed), m_settings(settings), m_bAutoDelete(FALSE) {}
 
 CWaterWnd::~CWaterWnd() = default;
@@ -42,12 +36,8 @@ BOOL CWaterWnd::Create(DWORD dwExStyle, DWORD dwStyle, const RECT& rect, CWnd* p
     if (!registered)
         return FALSE;
 
-    if (!m_bPreview && !m_bPrepared) {
-        // Before the window exists, so the picture never shows it.
-        if (!m_bCaptured)
-            CaptureScreen(m_screen.rect, m_capture);
+    if (!m_bPreview && !m_bPrepared)
         PreparePicture();
-    }
 
     return CreateEx(dwExStyle, m_bPreview ? s_pszPreviewClassName : s_pszClassName, L"", dwStyle,
                     rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top,
@@ -61,8 +51,8 @@ void CWaterWnd::PreparePicture() {
     rillo::UniqueBitmap snapshot;
     if (m_screen.bPrimary) {
         // The primary screen's picture goes through the snapshot file and is read back
-        // from it, as it always has been. The file shows whatever was on the screen,
-        // mail and documents included: it is gone once it has been read.
+        // from it. The file shows whatever was on the screen, mail and documents
+        // included: it is gone once it has been read.
         m_strSnapshotPath = BuildSnapshotPath();
         snapshot = PictureThroughSnapshotFile(m_strSnapshotPath, m_capture);
     }
@@ -170,21 +160,30 @@ void CWaterWnd::StopGlEngine() {
     ::InvalidateRect(m_hWnd, nullptr, FALSE);
 }
 
+bool CWaterWnd::RainOnGl() {
+    if (!m_pGl)
+        return false;
+    if (m_pGl->Tick())
+        return true;
+    StopGlEngine();
+    return false;
+}
+
 void CWaterWnd::Rain() {
-    if (m_pGl) {
-        if (m_pGl->Tick())
-            return;
-        StopGlEngine();
-    }
+    if (RainOnGl())
+        return;
     // Both steps of a tick run before anything is drawn: the screen gets the tick's
     // last frame, once, and only the part of it the tick changed.
-    if (m_rain.Tick(m_dibSource.GetBits(), m_dibFrame.GetBits()) > 0) {
-        const RippleRect& changed = m_rain.GetChangedRect();
-        if (!changed.IsEmpty()) {
-            CClientDC dc(this);
-            m_dibFrame.DrawBand(
-                &dc, 0, 0, RECT{changed.left, changed.top, changed.right, changed.bottom}, FALSE);
-        }
+    m_rain.Tick(m_dibSource.GetBits(), m_dibFrame.GetBits());
+    DrawChanged();
+}
+
+void CWaterWnd::DrawChanged() {
+    const RippleRect& changed = m_rain.GetChangedRect();
+    if (!changed.IsEmpty()) {
+        CClientDC dc(this);
+        m_dibFrame.DrawBand(&dc, 0, 0,
+                            RECT{changed.left, changed.top, changed.right, changed.bottom}, FALSE);
     }
 }
 

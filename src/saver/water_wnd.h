@@ -20,10 +20,10 @@ class CGlWater;
 
 class CWaterWnd : public CWnd {
   public:
-    // A preview (bPreview) or a full-screen window over the primary screen. The
-    // settings and the mode are the window's for its whole life: a later change of
+    // A preview, made with new: the object deletes itself after its window's last
+    // message. The settings are the window's for its whole life: a later change of
     // the settings file does not reach a running saver.
-    CWaterWnd(BOOL bAutoDelete, const rillo::SaverSettings& settings, bool bPreview);
+    explicit CWaterWnd(const rillo::SaverSettings& settings);
     ~CWaterWnd() override;
 
     // Prepares the picture (full screen only) and creates the window. The child id and
@@ -54,11 +54,16 @@ class CWaterWnd : public CWnd {
 
     // One tick of the rain, and its last frame drawn when the water moved.
     void Rain();
+    // One tick on the GL engine, drawn: true when the window's water runs there. A
+    // failure hands the water to the processor engine and returns false.
+    bool RainOnGl();
     // The GL engine on this full-screen window, when the settings' choice, OpenGL and
     // the self-test allow it; otherwise the processor engine goes on alone.
     void StartGlEngine();
     // Any failure of the GL engine: the processor engine takes the water over.
     void StopGlEngine();
+    // Draws the part of the frame the last tick changed, if any.
+    void DrawChanged();
 
     // The window's part of the desktop as the two surfaces' picture, and the field.
     void PreparePicture();
@@ -67,7 +72,6 @@ class CWaterWnd : public CWnd {
     bool m_bTimer = true; // false: another window's timer drives this one's rain
     rillo::SaverScreen m_screen;
     DesktopCapture m_capture; // until PreparePicture has made the picture
-    bool m_bCaptured = false; // m_capture was handed in, taken with the other screens'
     std::int32_t m_nScreenWidth = 0;
     std::int32_t m_nScreenHeight = 0;
     CDibSurface m_dibSource; // the desktop under the water, never written after Create

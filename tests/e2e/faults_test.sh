@@ -5,13 +5,14 @@
 # Whatever happens, nothing is lost and the saver ends cleanly. A settings file that
 # cannot be rewritten sends Save to the user's own file instead.
 . "$(dirname "$0")/lib.sh"
-: "${RILLO_SETTINGS_DRIVER:?}" "${RILLO_PROBE:?}"
+: "${RILLO_SETTINGS_DRIVER:?}" "${RILLO_TICK_WATCH:?}"
 wine_run # makes the prefix on first use
 
 scr=$(winepath -w "$RILLO_SCR")
 file=$(settings_file)
 dialog() { wine_run "$RILLO_SETTINGS_DRIVER" run "$scr" "$@"; }
-probe() { wine_run "$RILLO_PROBE" "$@"; }
+driver() { wine_run "$RILLO_DRIVER" "$@"; }
+tick_watch() { wine_run "$RILLO_TICK_WATCH" "$@"; }
 win() { winepath -w "$1"; }
 unchanged() { cmp -s "$file" "$work/before"; }
 holds() { cmp -s "$1" <(printf "$2"); }
@@ -71,7 +72,7 @@ full_screen_run() {
     return
   fi
   if [ -n "$ticks" ]; then
-    got=$(probe drive RilloWater 120 1000 "$ticks" | tr -d '\r' |
+    got=$(tick_watch drive RilloWater 120 1000 "$ticks" | tr -d '\r' |
       awk '$1 == "sample" { t = $3 } END { print t + 0 }') || true
     if [ "${got:-0}" -lt "$ticks" ] || ! kill -0 "$saver" 2>/dev/null; then
       fail "$1: the saver runs $ticks ticks (${got:-0} ran)"
@@ -102,10 +103,10 @@ rm -f "$work/loaded" "$work/held"
 # The dialog reads the file, says so through a marker, and presses Save only once the
 # other program holds the file.
 spawn dialog "/c" readouts=90,200 "rect=$(win "$work/loaded")" \
-  "waitfile=$(win "$work/held"),20000" key=1017,next readouts=100,200 click=1015 exits
+  "waitfile=$(win "$work/held"),20000" key=wavelength,next readouts=100,200 click=save exits
 settings=$last_pid
 if wait_file "$work/loaded" 20; then
-  spawn probe hold "$(win "$file")" 4 "$(win "$work/held")"
+  spawn driver hold "$(win "$file")" 4 "$(win "$work/held")"
   holder=$last_pid
 fi
 check "Save while another program holds the file open: the dialog still ends with code 0" \
@@ -118,18 +119,18 @@ rm -f "$own"
 [ -n "${holder:-}" ] && wait_exit "$holder" 10 || true
 
 rm -f "$work/held"
-spawn probe hold "$(win "$file")" 4 "$(win "$work/held")"
+spawn driver hold "$(win "$file")" 4 "$(win "$work/held")"
 holder=$last_pid
 wait_file "$work/held" 20 || true
 check "a file held open at start gives the defaults; Save then ends the dialog" \
-  dialog "/c" readouts=100,100 click=1015 exits
+  dialog "/c" readouts=100,100 click=save exits
 check "... and leaves the file as it was" unchanged
 check "... the defaults went to the user's own file, with an empty first line" \
   holds "$own" '\r\n100\r\n100'
 rm -f "$own"
 wait_exit "$holder" 10 || true
 check "once released, the file reads as before, and Save works again" \
-  dialog "/c" readouts=90,200 key=1018,next readouts=90,220 click=1015 exits
+  dialog "/c" readouts=90,200 key=amplitude,next readouts=90,220 click=save exits
 check "... keeping the first line" holds "$file" 'held \xe9\xff line\r\n90\r\n220'
 leftovers() { ! compgen -G "$file.*" >/dev/null; }
 check "... and no temporary file is left beside it" leftovers
@@ -140,10 +141,11 @@ section "settings file of random bytes"
 head -c 1048576 /dev/zero |
   openssl enc -aes-128-ctr -K 72696c6c6f2d6661756c747300000000 -iv 00000000000000000000000000000000 -nosalt >"$file"
 cp "$file" "$work/before"
-out=$(dialog "/c" print=1019 print=1020 key=1017,next key=1018,next click=1015 exits) || true
+out=$(dialog "/c" print=wavelength-value print=amplitude-value key=wavelength,next \
+  key=amplitude,next click=save exits) || true
 echo "$out" | grep -v '^ok' || true
-w=$(echo "$out" | tr -d '\r' | sed -n 's/^text 1019: //p')
-a=$(echo "$out" | tr -d '\r' | sed -n 's/^text 1020: //p')
+w=$(echo "$out" | tr -d '\r' | sed -n 's/^text wavelength-value: //p')
+a=$(echo "$out" | tr -d '\r' | sed -n 's/^text amplitude-value: //p')
 check "1 MiB of random bytes: the dialog shows numbers ($w, $a) and Save ends it with code 0" \
   bash -c '[[ $1 =~ ^-?[0-9]+$ && $2 =~ ^-?[0-9]+$ ]] && ! grep -q "^FAIL" <<<"$3"' _ "$w" "$a" "$out"
 check "... and the file is byte for byte what it was" unchanged
@@ -159,7 +161,7 @@ section "settings file of line feeds"
 # line. The defaults show, and Save makes it a proper file: "\r\n" W "\r\n" A.
 printf '\n%.0s' $(seq 200) >"$file"
 check "200 line feeds: the dialog shows the defaults; Save ends it" \
-  dialog "/c" readouts=100,100 key=1017,next readouts=110,100 click=1015 exits
+  dialog "/c" readouts=100,100 key=wavelength,next readouts=110,100 click=save exits
 check "... and writes a proper settings file with an empty first line" holds "$file" '\r\n110\r\n100'
 printf '\n%.0s' $(seq 200) >"$file"
 full_screen_run "200 line feeds"
@@ -198,7 +200,7 @@ if [ -n "$saved_temp" ]; then set_temp "${saved_temp#*|}"; fi
 printf 'an earlier snapshot' >"$usual_tmp/cTempPicture.bmp"
 cp "$usual_tmp/cTempPicture.bmp" "$work/snapshot-before"
 rm -f "$work/held"
-spawn probe hold "$(win "$usual_tmp/cTempPicture.bmp")" 6 "$(win "$work/held")"
+spawn driver hold "$(win "$usual_tmp/cTempPicture.bmp")" 6 "$(win "$work/held")"
 holder=$last_pid
 wait_file "$work/held" 20 || true
 full_screen_run "the snapshot file held open by another program"
@@ -217,7 +219,7 @@ saver=$last_pid
 wait_saver_window || true
 saver_ticks 2 || true
 start=$(date +%s%N)
-posted=$(probe burst RilloWater 1000 | tr -d '\r') || true
+posted=$(driver burst RilloWater 1000 | tr -d '\r') || true
 echo "$posted"
 check "the burst is queued whole" grep -q '^posted 1000 of 1000' <<<"$posted"
 check "1000 queued moves and key presses: one exit, with code 0, within 3 s" wait_exit "$saver" 3

@@ -114,7 +114,7 @@ screenshot() { import -window root "$1"; }
 # loop runs) within 20 s.
 saver_ticks() {
   local got
-  got=$(wine_run "${RILLO_PROBE:?}" watch RilloWater 20 100 "$1" | tr -d '\r' |
+  got=$(wine_run "${RILLO_TICK_WATCH:?}" watch RilloWater 20 100 "$1" | tr -d '\r' |
     awk '$1 == "sample" { t = $3 } END { print t + 0 }')
   [ "$got" -ge "$1" ]
 }

@@ -1,11 +1,11 @@
 #!/usr/bin/env bash
 # A long full-screen run: at least 10,000 ticks of rain on the processor engine, then
 # 2,000 on the GL engine (llvmpipe, on the processor too, takes some 40 ms a tick),
-# driven from outside as fast as the saver takes them (the probe posts WM_TIMER to its
+# driven from outside as fast as the saver takes them (tick_watch posts WM_TIMER to its
 # window; its own 60 ms timer ticks on as well). The saver's GDI objects and memory
 # stay flat, the water still moves at the end, and a key still ends it cleanly.
 . "$(dirname "$0")/lib.sh"
-: "${RILLO_PROBE:?}"
+: "${RILLO_TICK_WATCH:?}"
 wine_run # makes the prefix on first use
 
 # Flat: after the warm-up, the last sample holds no more GDI objects than the first,
@@ -28,11 +28,11 @@ long_run() {
   spawn wine_run "$RILLO_SCR" /s
   saver=$last_pid
 
-  # The probe counts the ticks and the GDI handle table from outside the saver. Wine's
+  # tick_watch counts the ticks and the GDI handle table from outside the saver. Wine's
   # GetGuiResources always answers 0, and it gives no private bytes or handle count of
   # another process: the memory is read here instead, from the Unix process that runs
   # the saver, at the same pace.
-  spawn wine_run "$RILLO_PROBE" drive RilloWater 240 5000 "$want_ticks" >"$work/watch.log"
+  spawn wine_run "$RILLO_TICK_WATCH" drive RilloWater 240 5000 "$want_ticks" >"$work/watch.log"
   watcher=$last_pid
   unix_pid=""
   for _ in $(seq 100); do
@@ -55,7 +55,7 @@ long_run() {
   wait_exit "$watcher" 5 || true
   elapsed=$((SECONDS - start))
   tr -d '\r' <"$work/watch.log" >"$work/watch.txt"
-  echo "probe samples (ms ticks gdi-table gui-gdi gui-user private-kb handles):"
+  echo "tick_watch samples (ms ticks gdi-table gui-gdi gui-user private-kb handles):"
   sed -n 's/^sample //p' "$work/watch.txt"
   echo "memory samples (s, kB):"
   cat "$work/memory"

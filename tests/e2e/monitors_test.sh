@@ -10,7 +10,7 @@
 # server (Xephyr) on the test display provides the heads.
 . "$(dirname "$0")/lib.sh"
 
-: "${RILLO_PROBE:?}"
+: "${RILLO_TICK_WATCH:?}"
 use_engine_tools
 command -v Xephyr >/dev/null || { echo "Xephyr is missing (scripts/bootstrap installs it)"; exit 1; }
 
@@ -174,7 +174,7 @@ moves_end() {
   # saver a move where the pointer stands as its windows appear, so the first move
   # usually ends it already.)
   local log=$work/$name.listen.log
-  spawn wine_run "$RILLO_PROBE" listen RilloWater 10 0x0200 >"$log"
+  spawn wine_run "$RILLO_TICK_WATCH" listen RilloWater 10 0x0200 >"$log"
   local listener=$last_pid
   wait_for 20 grep -q '^listening' "$log" || true
   xdotool mousemove $((l + 50 - vx)) $((t + 50 - vy))

@@ -201,7 +201,7 @@ fi
 check "the installed rillo.scr /s runs full screen and ends on a key with code 0 (${ended:-running})" \
   test "$ended" = 0
 check "the installed rillo.scr /c shows its settings dialog, which Quit closes" \
-  wine_run "$RILLO_SETTINGS_DRIVER" run "$installed_w" /c click=1009 exits
+  wine_run "$RILLO_SETTINGS_DRIVER" run "$installed_w" /c click=quit exits
 
 printf 'mine\r\n90\r\n200' >"$settings"
 check "msiexec /x ${msi64##*/} /qn succeeds" msi /x "$msi64"

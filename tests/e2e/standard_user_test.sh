@@ -5,7 +5,7 @@
 # per-user file, which every mode reads first; a file in the Windows folder, or one
 # that UAC virtualization left in the VirtualStore, lends it its first line; and when
 # nothing can be written the user is told and the dialog stays open.
-# As root (the other tests' prefix) the Windows folder is used as it always was.
+# As root (the other tests' prefix) the Windows folder is writable and used.
 . "$(dirname "$0")/lib.sh"
 : "${RILLO_SETTINGS_HOST:?}"
 
@@ -127,7 +127,7 @@ check "... and nothing was written" test ! -e "$roaming/Rillo"
 check "... the Windows folder's file is unchanged" holds "$shared" 'set by an administrator\r\n90\r\n200'
 chmod u+w "$roaming"
 
-# As root the Windows folder is writable: its file is rewritten as it always was, and
+# As root the Windows folder is writable: its file is rewritten in place, and
 # no per-user file appears.
 wine_run # the root prefix of the other tests
 root_shared=$(settings_file)

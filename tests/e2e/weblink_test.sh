@@ -50,8 +50,8 @@ trap restore EXIT
 
 # The address is the link button's caption.
 driver htmlfile >/dev/null
-address=$( (driver run "$scr" "/c" print=1008 click=1009 exits || true) | tr -d '\r' |
-  sed -n 's/^text 1008: //p')
+address=$( (driver run "$scr" "/c" print=link click=quit exits || true) | tr -d '\r' |
+  sed -n 's/^text link: //p')
 check "the link button shows an address ($address)" test -n "$address"
 
 scheme=${address%%:*}
@@ -68,8 +68,8 @@ opens() {
   shift 2
   rm -f "$log" "$handler_log"
   driver htmlfile "$@" >/dev/null
-  check "$what" driver run "$scr" "/c" click=1008 "waitfile=$log_win,10000" alive \
-    click=1009 exits
+  check "$what" driver run "$scr" "/c" click=link "waitfile=$log_win,10000" alive \
+    click=quit exits
   check "... the browser was started as: $expected" test "$(cat "$log" 2>/dev/null)" = "$expected"
   check "... and the URL handler was not" test ! -e "$handler_log"
 }
@@ -80,8 +80,8 @@ falls_back() {
   shift
   rm -f "$log" "$handler_log"
   driver htmlfile "$@" >/dev/null
-  check "$what" driver run "$scr" "/c" click=1008 "waitfile=$handler_log_win,10000" alive \
-    click=1009 exits
+  check "$what" driver run "$scr" "/c" click=link "waitfile=$handler_log_win,10000" alive \
+    click=quit exits
   check "... the URL handler got the address" \
     test "$(cat "$handler_log" 2>/dev/null)" = "\"$handler\" \"$address\""
   check "... and the registry command was not run" test ! -e "$log"
@@ -132,7 +132,7 @@ wine_run reg add "$as_win98" /v Version /d win98 /f >/dev/null 2>&1
 rm -f "$log"
 driver htmlfile "=\"$browser\" %1" >/dev/null
 check "as Windows 98, the link closes the dialog" \
-  driver run "$scr" "/c" click=1008 exits "waitfile=$log_win,10000"
+  driver run "$scr" "/c" click=link exits "waitfile=$log_win,10000"
 check "... and starts the browser" test "$(cat "$log" 2>/dev/null)" = "\"$browser\" $address"
 wine_run reg delete "$as_win98" /f >/dev/null 2>&1
 finish

@@ -73,6 +73,13 @@ render)
     cmp -s out.bmp seed100.bmp || fail "--seed 100 differs from the default"
     "$render" --seed 101 pic24.bmp seed101.bmp >/dev/null || fail "--seed 101"
     ! cmp -s out.bmp seed101.bmp || fail "--seed 101 renders the primary's rain"
+    # Any number of threads renders the same frame.
+    "$make_picture" 700 300 32 bottom-up big.bmp || fail "make_picture 700 300"
+    expect_line "ticks 60, steps 111" --ticks 60 --threads 1 big.bmp big1.bmp
+    for t in 2 3 7; do
+        expect_line "ticks 60, steps 111" --ticks 60 --threads $t big.bmp big$t.bmp
+        cmp -s big1.bmp big$t.bmp || fail "--threads $t renders differently"
+    done
     ;;
 still)
     # No ticks: the frame is the picture, top bytes cleared, rows in memory order.
@@ -154,6 +161,8 @@ bad-options)
     expect_bad "--ticks: '12x' is not a number" --ticks 12x pic24.bmp out.bmp
     expect_bad "--ticks: '' is not a number" --ticks "" pic24.bmp out.bmp
     expect_bad "--ticks: -1 is out of range" --ticks -1 pic24.bmp out.bmp
+    expect_bad "--threads: 0 is out of range" --threads 0 pic24.bmp out.bmp
+    expect_bad "--threads: missing value" pic24.bmp out.bmp --threads
     expect_bad "--ticks: 1000001 is out of range" --ticks 1000001 pic24.bmp out.bmp
     expect_bad "--ticks: '99999999999999999999' is out of range" \
         --ticks 99999999999999999999 pic24.bmp out.bmp

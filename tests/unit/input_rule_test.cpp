@@ -5,7 +5,6 @@
 #include <utility>
 
 using rillo::CInputRule;
-namespace msg = rillo::msg;
 
 TEST(InputRule, FirstMoveOnlyRecordsThePointer) {
     for (auto [x, y] : {std::pair{0, 0}, {640, 480}, {-1, 5}, {5, -1}, {-32768, 32767}}) {
@@ -46,32 +45,4 @@ TEST(InputRule, FirstMovesAtNegativeScreenPointsAreRecordedToo) {
         EXPECT_FALSE(rule.OnMouseMove(x, y));
         EXPECT_TRUE(rule.OnMouseMove(x + 1, y));
     }
-}
-
-TEST(InputRule, KeyAndButtonPressesClose) {
-    for (unsigned m :
-         {msg::kKeyDown, msg::kSysKeyDown, msg::kLButtonDown, msg::kMButtonDown, msg::kRButtonDown})
-        EXPECT_TRUE(CInputRule::ClosesOnMessage(m)) << std::hex << m;
-    for (unsigned m : {msg::kKeyUp, msg::kSysKeyUp, msg::kLButtonUp, msg::kMouseWheel,
-                       msg::kMouseMove, msg::kActivate, msg::kSysCommand, 0u, 0x020Eu, 0x0203u})
-        EXPECT_FALSE(CInputRule::ClosesOnMessage(m)) << std::hex << m;
-}
-
-TEST(InputRule, OnlyExactScreenSaveAndCloseCommandsAreSwallowed) {
-    EXPECT_TRUE(CInputRule::SwallowsSysCommand(0xF140));
-    EXPECT_TRUE(CInputRule::SwallowsSysCommand(0xF060));
-    // The low four bits carry extra information for some commands; here they count.
-    for (unsigned c :
-         {0xF141u, 0xF14Fu, 0xF061u, 0xF063u, 0xF020u, 0xF030u, 0xF100u, 0xF170u, 0x1F060u, 0u})
-        EXPECT_FALSE(CInputRule::SwallowsSysCommand(c)) << std::hex << c;
-}
-
-TEST(InputRule, LosingActivationCloses) {
-    EXPECT_TRUE(CInputRule::ClosesOnActivate(0));  // WA_INACTIVE
-    EXPECT_FALSE(CInputRule::ClosesOnActivate(1)); // WA_ACTIVE
-    EXPECT_FALSE(CInputRule::ClosesOnActivate(2)); // WA_CLICKACTIVE
-    EXPECT_TRUE(CInputRule::ClosesOnActivateApp(false));
-    EXPECT_FALSE(CInputRule::ClosesOnActivateApp(true));
-    EXPECT_TRUE(CInputRule::RefusesNcActivate(false));
-    EXPECT_FALSE(CInputRule::RefusesNcActivate(true));
 }

@@ -1,8 +1,9 @@
-// What the tests that run once per kernel set share: the sets this build and
-// processor can run, a fixture that makes the test's set the active one, and
-// random pictures to render.
+// What the tests that run once per engine share: the kernel sets this build and
+// processor can run with both cell widths, a fixture that gives a field the test's
+// engine, and random pictures to render.
 #pragma once
 
+#include "ripple/ripple_field.h"
 #include "ripple/ripple_kernels.h"
 
 #include <gtest/gtest.h>
@@ -13,27 +14,33 @@
 #include <string>
 #include <vector>
 
-inline std::vector<const rillo::RippleKernels*> AvailableKernels() {
-    std::vector<const rillo::RippleKernels*> v{&rillo::kPortableKernels};
-    if (const auto* p = rillo::Sse2Kernels())
-        v.push_back(p);
-    if (const auto* p = rillo::Avx2Kernels())
-        v.push_back(p);
-    if (const auto* p = rillo::Avx512Kernels())
-        v.push_back(p);
+// One engine to hold to the reference: a kernel set and a cell width.
+struct Engine {
+    const rillo::RippleKernels* pKernels;
+    bool bWideOnly;
+};
+
+// Every set this processor runs, each on 16-bit cells where they fit and on
+// 32-bit cells only.
+inline std::vector<Engine> AvailableEngines() {
+    std::vector<Engine> v;
+    for (const rillo::RippleKernels* p : rillo::RunnableKernels())
+        for (bool bWide : {false, true})
+            v.push_back({p, bWide});
     return v;
 }
 
-// Puts the widest set back afterwards, so that a failing test cannot leave its
-// set behind for the tests that follow.
-class KernelSetTest : public ::testing::TestWithParam<const rillo::RippleKernels*> {
+class KernelSetTest : public ::testing::TestWithParam<Engine> {
   protected:
-    void SetUp() override { rillo::UseRippleKernels(GetParam()); }
-    void TearDown() override { rillo::UseRippleKernels(nullptr); }
+    // Makes a field run this test's engine.
+    void Configure(CRippleField& field) const {
+        field.SetKernels(*GetParam().pKernels);
+        field.SetWideCellsOnly(GetParam().bWideOnly);
+    }
 };
 
-inline std::string KernelName(const ::testing::TestParamInfo<const rillo::RippleKernels*>& info) {
-    return info.param->pszName;
+inline std::string EngineName(const ::testing::TestParamInfo<Engine>& info) {
+    return std::string(info.param.pKernels->pszName) + (info.param.bWideOnly ? "_wide" : "_auto");
 }
 
 inline std::vector<std::uint32_t> RandomPixels(std::size_t n, std::mt19937& rng) {

@@ -7,7 +7,7 @@
 TEST(Rain, GeneratorFromSeedHundred) {
     CRain rain;
     EXPECT_EQ(rain.m_nSeed, 100);
-    const RainRect accept = CRain::AcceptanceRect(1024, 768);
+    const rillo::ScreenRect accept = CRain::AcceptanceRect(1024, 768);
     const std::int32_t seeds[] = {1216, 3349, 24868};
     const std::int32_t r1s[] = {365, 4009, 10975};
     for (int n = 0; n < 3; ++n) {
@@ -20,7 +20,7 @@ TEST(Rain, GeneratorFromSeedHundred) {
 
 TEST(Rain, FirstTicksOnTheDefaultScreen) {
     CRain rain;
-    const RainRect accept = CRain::AcceptanceRect(1024, 768);
+    const rillo::ScreenRect accept = CRain::AcceptanceRect(1024, 768);
     RainAttempt a = rain.Attempt(1024, 768, accept);
     EXPECT_EQ(a.nPointX, 11);
     EXPECT_EQ(a.nPointY, 28);
@@ -42,7 +42,7 @@ TEST(Rain, FirstTicksOnTheDefaultScreen) {
 TEST(Rain, SeedsRepeatWithPeriod213After29Attempts) {
     CRain rain;
     std::map<std::int32_t, int> seen{{rain.m_nSeed, 0}};
-    const RainRect accept = CRain::AcceptanceRect(1024, 768);
+    const rillo::ScreenRect accept = CRain::AcceptanceRect(1024, 768);
     for (int n = 1;; ++n) {
         rain.Attempt(1024, 768, accept);
         auto [it, fresh] = seen.emplace(rain.m_nSeed, n);
@@ -58,7 +58,7 @@ TEST(Rain, SeedsRepeatWithPeriod213After29Attempts) {
 TEST(Rain, DropsNeverLandInTheRightOrTopMargin) {
     CRain rain;
     const std::int32_t w = 800, h = 600;
-    const RainRect accept = CRain::AcceptanceRect(w, h);
+    const rillo::ScreenRect accept = CRain::AcceptanceRect(w, h);
     int drops = 0;
     for (int n = 0; n < 2 * 300; ++n) {
         const RainAttempt a = rain.Attempt(w, h, accept);
@@ -76,14 +76,14 @@ TEST(Rain, DropsNeverLandInTheRightOrTopMargin) {
 }
 
 TEST(Rain, AcceptanceRectangleFollowsPtInRect) {
-    const RainRect r = CRain::AcceptanceRect(100, 50);
+    const rillo::ScreenRect r = CRain::AcceptanceRect(100, 50);
     EXPECT_TRUE(r.Contains(15, 20));
     EXPECT_TRUE(r.Contains(114, 69));
     EXPECT_FALSE(r.Contains(115, 30));
     EXPECT_FALSE(r.Contains(30, 70));
     EXPECT_FALSE(r.Contains(14, 30));
     // An empty source (preview mode) accepts nothing, whatever is drawn.
-    const RainRect empty = CRain::AcceptanceRect(0, 0);
+    const rillo::ScreenRect empty = CRain::AcceptanceRect(0, 0);
     CRain rain(12345);
     for (int n = 0; n < 500; ++n)
         EXPECT_FALSE(rain.Attempt(640, 480, empty).bDrop);

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <memory>
 #include <cstdint>
 #include <random>
 #include <string>
@@ -34,7 +35,7 @@ TEST(Rainfall, TicksMatchTheRuleWrittenOut) {
     const Case cases[] = {{1024, 768, {100, 100}, 12},  {97, 61, {30, 250}, 300},
                           {64, 48, {12, 99}, 60}, // strength 63: no drop changes anything
                           {40, 33, {7, INT32_MIN}, 40}, {40, 33, {7, INT32_MAX}, 40},
-                          {30, 40, {3, 200}, 40}};
+                          {30, 40, {3, 200}, 40},       {97, 61, {300, 100000}, 60}};
     for (const Case& c : cases) {
         const std::string what = std::to_string(c.w) + "x" + std::to_string(c.h) + ", amplitude " +
                                  std::to_string(c.settings.nAmplitude);
@@ -64,7 +65,56 @@ TEST(Rainfall, TicksMatchTheRuleWrittenOut) {
                   ref.m_field.m_buffer1)
             << what;
         EXPECT_GT(steps, 0) << what;
+        if (c.settings.nAmplitude == 100000) {
+            EXPECT_GT(rain.GetField().GetWideRowsStored(), 0) << what << ": rows of 32-bit cells";
+        }
     }
+}
+
+// Screens of several sizes ticked side by side on a pool (the small one in a single
+// band, the others split) tick as each does alone.
+TEST(Rainfall, ScreensTickedSideBySideTickAsEachAlone) {
+    const std::pair<std::int32_t, std::int32_t> sizes[] = {{320, 240}, {97, 61}, {400, 300}};
+    rillo::WorkerPool pool(3);
+    std::vector<std::unique_ptr<rillo::Rainfall>> together, alone;
+    std::vector<std::vector<std::uint32_t>> pictures, frames, aloneFrames;
+    for (std::size_t n = 0; n < std::size(sizes); ++n) {
+        const auto [w, h] = sizes[n];
+        for (auto* list : {&together, &alone}) {
+            list->push_back(std::make_unique<rillo::Rainfall>(rillo::SaverSettings{40, 300},
+                                                              std::int32_t(100 + n)));
+            ASSERT_TRUE(list->back()->Resize(w, h));
+        }
+        together.back()->GetField().SetWorkers(&pool);
+        pictures.push_back(Picture(w, h, std::uint32_t(n)));
+        frames.push_back(pictures.back());
+        aloneFrames.push_back(pictures.back());
+    }
+    EXPECT_EQ(together[0]->GetField().GetBandCount(), 3);
+    EXPECT_EQ(together[1]->GetField().GetBandCount(), 1);
+    rillo::Rainfall* rains[3];
+    const std::uint32_t* pics[3];
+    std::uint32_t* outs[3];
+    for (std::size_t n = 0; n < 3; ++n) {
+        rains[n] = together[n].get();
+        pics[n] = pictures[n].data();
+        outs[n] = frames[n].data();
+    }
+    for (int tick = 0; tick < 40; ++tick) {
+        int steps = 0;
+        for (std::size_t n = 0; n < 3; ++n)
+            steps += alone[n]->Tick(pictures[n].data(), aloneFrames[n].data());
+        ASSERT_EQ(rillo::TickRainfalls(rains, 3, pics, outs, pool), steps) << tick;
+        for (std::size_t n = 0; n < 3; ++n) {
+            ASSERT_EQ(frames[n], aloneFrames[n]) << "screen " << n << ", tick " << tick;
+            ASSERT_TRUE(together[n]->GetChangedRect() == alone[n]->GetChangedRect());
+        }
+    }
+    for (std::size_t n = 0; n < 3; ++n)
+        for (int b = 0; b < 2; ++b)
+            for (std::int32_t i = 0; i < sizes[n].first * sizes[n].second; ++i)
+                ASSERT_EQ(together[n]->GetField().GetHeight(b, i),
+                          alone[n]->GetField().GetHeight(b, i));
 }
 
 TEST(Rainfall, FirstTickOnTheDefaultScreenRunsOneStep) {

@@ -45,6 +45,7 @@ TEST_P(RippleChangesTest, EveryKindOfStepMatchesTheReferenceOverLongRuns) {
     std::mt19937 rng(2024);
     for (auto [w, h] : {std::pair{3, 3}, {5, 4}, {17, 9}, {40, 23}, {131, 37}, {1100, 6}}) {
         CRippleField field;
+        Configure(field);
         CReferenceRippleField ref;
         ASSERT_TRUE(field.Resize(w, h));
         ref.Resize(w, h);
@@ -126,6 +127,7 @@ TEST_P(RippleChangesTest, FullPassAfterResizeInvalidateAndAnotherPicture) {
     std::vector<std::uint32_t> src = RandomPixels(n, rng), src2 = RandomPixels(n, rng);
     std::vector<std::uint32_t> dst = RandomPixels(n, rng), refDst = dst;
     CRippleField field;
+    Configure(field);
     CReferenceRippleField ref;
     const auto step = [&](const std::vector<std::uint32_t>& picture) {
         field.Drop(14, 6, 4, 640, field.GetCurrent());
@@ -185,6 +187,7 @@ TEST_P(RippleChangesTest, TicksReportEveryPixelTheyChange) {
     std::vector<std::uint32_t> frame = picture, refFrame = picture;
     rillo::Rainfall rain(settings);
     ASSERT_TRUE(rain.Resize(w, h));
+    Configure(rain.GetField());
     CReferenceRainfall ref;
     ref.m_nWavelength = settings.nWavelength;
     ref.m_nAmplitude = settings.nAmplitude;
@@ -206,8 +209,8 @@ TEST_P(RippleChangesTest, TicksReportEveryPixelTheyChange) {
     EXPECT_GT(small, 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(Kernels, RippleChangesTest, ::testing::ValuesIn(AvailableKernels()),
-                         KernelName);
+INSTANTIATE_TEST_SUITE_P(Kernels, RippleChangesTest, ::testing::ValuesIn(AvailableEngines()),
+                         EngineName);
 
 // A strength below 64 adds zero, except to cells whose distance squared wraps
 // negative: their amount is not a number and they gain INT32_MIN. The pass after

@@ -1,4 +1,5 @@
 #include "ripple/ripple_field.h"
+#include "ripple/worker_pool.h"
 
 #include "kernel_test.h"
 #include "reference_ripple.h"
@@ -22,7 +23,9 @@ struct Twin {
     CReferenceRippleField ref;
     std::vector<std::uint32_t> src, dst, refDst;
 
-    Twin(std::int32_t w, std::int32_t h, std::mt19937& rng) {
+    Twin(std::int32_t w, std::int32_t h, std::mt19937& rng, const Engine& engine) {
+        field.SetKernels(*engine.pKernels);
+        field.SetWideCellsOnly(engine.bWideOnly);
         EXPECT_TRUE(field.Resize(w, h));
         ref.Resize(w, h);
         src = RandomPixels(std::size_t(w) * h, rng);
@@ -51,10 +54,10 @@ struct Twin {
         const std::size_t n = ref.m_buffer0.size();
         ASSERT_EQ(field.GetCurrent(), ref.m_nCurrent) << what;
         for (int b = 0; b < 2; ++b) {
-            const std::int32_t* p = field.GetBuffer(b);
             const auto& q = b == 0 ? ref.m_buffer0 : ref.m_buffer1;
             for (std::size_t i = 0; i < n; ++i)
-                ASSERT_EQ(p[i], q[i]) << what << ": buffer " << b << " cell " << i;
+                ASSERT_EQ(field.GetHeight(b, std::int32_t(i)), q[i])
+                    << what << ": buffer " << b << " cell " << i;
         }
         for (std::size_t i = 0; i < n; ++i)
             ASSERT_EQ(dst[i], refDst[i]) << what << ": pixel " << i;
@@ -215,6 +218,7 @@ TEST_P(RippleKernelTest, FlatWaterCopiesInteriorPixelsWithTopByteCleared) {
     for (std::int32_t w : {3, 4, 5, 9, 17, 40}) {
         const std::int32_t h = 5;
         CRippleField f;
+        Configure(f);
         ASSERT_TRUE(f.Resize(w, h));
         const auto src = RandomPixels(std::size_t(w) * h, rng);
         auto dst = RandomPixels(src.size(), rng);
@@ -238,6 +242,7 @@ TEST_P(RippleKernelTest, SlopesDisplaceAndShadeTheSample) {
     src[i - 5] = 0x12F01020;         // red 240, green 16, blue 32
 
     CRippleField f;
+    Configure(f);
     ASSERT_TRUE(f.Resize(w, h));
     f.GetBuffer(0)[i] = 16; // gx = gy = 16: sample i + 2w + 2, every channel - 16
     std::vector<std::uint32_t> dst(w * h, 0xDEADBEEF);
@@ -262,6 +267,7 @@ TEST_P(RippleKernelTest, SamplesOutsideThePictureLeaveThePixel) {
         {w * h - 1, 0x00000000}};                                     // gx = 456
     for (auto [target, want] : cases) {
         CRippleField f;
+        Configure(f);
         ASSERT_TRUE(f.Resize(w, h));
         // gy = 0 and gx = 8 * (target - i), so the sample index is the target.
         f.GetBuffer(0)[i] = f.GetBuffer(0)[i + w] = 8 * (target - i);
@@ -275,6 +281,7 @@ TEST_P(RippleKernelTest, SamplesOutsideThePictureLeaveThePixel) {
 TEST_P(RippleKernelTest, FieldsWithoutInteriorWriteNothingButStillFlip) {
     for (auto [w, h] : {std::pair{1, 1}, {2, 9}, {9, 2}, {1, 40}, {40, 1}, {2, 2}}) {
         CRippleField f;
+        Configure(f);
         ASSERT_TRUE(f.Resize(w, h));
         for (int b = 0; b < 2; ++b)
             for (std::int32_t i = 0; i < w * h; ++i)
@@ -295,6 +302,7 @@ TEST_P(RippleKernelTest, FieldsWithoutInteriorWriteNothingButStillFlip) {
 TEST_P(RippleKernelTest, TwoRendersFromBufferOneShowTheSameFrame) {
     std::mt19937 rng(3);
     CRippleField f;
+    Configure(f);
     ASSERT_TRUE(f.Resize(31, 17));
     f.Drop(10, 8, 6, 640, f.GetCurrent());
     std::vector<std::uint32_t> src = RandomPixels(31 * 17, rng), a(31 * 17), b(31 * 17);
@@ -312,7 +320,7 @@ TEST_P(RippleKernelTest, RainyStepsMatchTheReferenceOnEveryShape) {
         {7, 3},   {8, 8},   {9, 6},   {10, 5},  {11, 4},   {12, 12},  {13, 7},  {16, 9},
         {17, 10}, {33, 12}, {64, 20}, {67, 23}, {1030, 5}, {1033, 4}, {2051, 3}};
     for (auto [w, h] : shapes) {
-        Twin t(w, h, rng);
+        Twin t(w, h, rng, GetParam());
         std::uniform_int_distribution<std::int32_t> px(-5, w + 5), py(-5, h + 5), rad(0, 12),
             str(-900, 4000);
         for (int step = 0; step < 40; ++step) {
@@ -355,6 +363,7 @@ TEST_P(RippleKernelTest, RainOnAlignedAndShiftedPicturesMatchesTheReference) {
             }
             refDst.assign(dst, dst + n);
             CRippleField field;
+            Configure(field);
             CReferenceRippleField ref;
             ASSERT_TRUE(field.Resize(w, h));
             ref.Resize(w, h);
@@ -384,7 +393,7 @@ TEST_P(RippleKernelTest, ExtremeHeightsWrapLikeTheReference) {
         255,       256,           INT32_MAX - 255, INT32_MAX - 1, INT32_MAX};
     for (auto [w, h] : {std::pair{5, 5}, {9, 7}, {18, 6}, {37, 11}, {300, 4}}) {
         for (int round = 0; round < 6; ++round) {
-            Twin t(w, h, rng);
+            Twin t(w, h, rng, GetParam());
             std::uniform_int_distribution<int> pick(0, int(std::size(extremes)) - 1);
             std::uniform_int_distribution<int> mode(0, 2);
             t.FillHeights([&]() -> std::int32_t {
@@ -417,7 +426,7 @@ TEST_P(RippleKernelTest, SlopesNearTheNegativeLimitWrapEachChannel) {
     for (std::int32_t w : {32, 1 << 14, 1 << 15}) {
         const std::int32_t h = 4;
         const std::uint32_t gy = 0x80000000u / std::uint32_t(w);
-        Twin t(w, h, rng);
+        Twin t(w, h, rng, GetParam());
         std::uint32_t v = rng();
         for (std::int32_t c = 0; c < w; ++c) {
             const std::size_t i = std::size_t(w + c); // row 1; row 2 gives it its gy
@@ -444,7 +453,7 @@ TEST_P(RippleKernelTest, SlopesNearTheNegativeLimitWrapEachChannel) {
 
 TEST_P(RippleKernelTest, StartingFromBufferOneMatchesTheReference) {
     std::mt19937 rng(5);
-    Twin t(23, 9, rng);
+    Twin t(23, 9, rng, GetParam());
     t.Render(); // flat water: only flips to buffer 1
     t.FillHeights([&] { return std::int32_t(rng() % 2001) - 1000; });
     for (int step = 0; step < 10; ++step) {
@@ -463,7 +472,7 @@ TEST_P(RippleKernelTest, CellByCellBlocksAnywhereInARowMatchTheReference) {
     for (std::int32_t w : {10, 18, 19, 26, 35, 43}) {
         const std::int32_t h = 6;
         for (std::int32_t col = 1; col < w - 1; ++col) {
-            Twin t(w, h, rng);
+            Twin t(w, h, rng, GetParam());
             t.FillHeights([&] { return std::int32_t(rng() % 41) - 20; });
             // Sample index -8 * w or beyond the end: outside the picture.
             t.field.GetBuffer(0)[w + col] = t.ref.m_buffer0[std::size_t(w + col)] = 64 * w;
@@ -486,7 +495,7 @@ TEST_P(RippleKernelTest, RowStepsBeyondSixteenBitsLeaveThePixel) {
     std::mt19937 rng(31);
     const std::int32_t w = 40, h = 8;
     for (std::int32_t m : {1, -1, 2, -3}) {
-        Twin t(w, h, rng);
+        Twin t(w, h, rng, GetParam());
         for (std::int32_t c = 1; c < w - 1; ++c) {
             const std::int32_t d = c % 5 - 2;
             const std::int32_t i = 3 * w + c;
@@ -514,7 +523,7 @@ TEST_P(RippleKernelTest, RowStepsBeyondSixteenBitsLeaveThePixel) {
 TEST_P(RippleKernelTest, RowsWiderThanSixteenBitsMatchTheReference) {
     std::mt19937 rng(8);
     for (std::int32_t w : {32767, 32768, 40001}) {
-        Twin t(w, 4, rng);
+        Twin t(w, 4, rng, GetParam());
         t.FillHeights([&] { return std::int32_t(rng() % 4001) - 2000; });
         for (int step = 0; step < 3; ++step) {
             t.Drop(w / 2, 2, 3, 4000);
@@ -526,8 +535,92 @@ TEST_P(RippleKernelTest, RowsWiderThanSixteenBitsMatchTheReference) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Kernels, RippleKernelTest, ::testing::ValuesIn(AvailableKernels()),
-                         KernelName);
+// Rain of both kinds of tick (two steps in one sweep, one step alone) on fields
+// split into row bands of every size down to one row, run on one, two and many
+// threads: every frame and both height maps as the reference has them.
+TEST_P(RippleKernelTest, BandsAndThreadsMatchTheReference) {
+    std::mt19937 rng(606);
+    rillo::WorkerPool pools[] = {rillo::WorkerPool(1), rillo::WorkerPool(2), rillo::WorkerPool(5)};
+    const std::pair<std::int32_t, std::int32_t> shapes[] = {{3, 3}, {3, 11}, {11, 3},
+                                                            {4, 5}, {37, 9}, {70, 29}};
+    for (auto [w, h] : shapes) {
+        for (int bands : {1, 2, 3, 4, h - 2, h}) {
+            for (rillo::WorkerPool& pool : pools) {
+                Twin t(w, h, rng, GetParam());
+                t.field.SetWorkers(&pool);
+                t.field.SetBandCount(bands);
+                std::uniform_int_distribution<std::int32_t> px(-2, w + 1), py(-2, h + 1), rad(1, 9),
+                    str(-300, 3000), steps(0, 2);
+                for (int tick = 0; tick < 12; ++tick) {
+                    RippleDrop drops[2];
+                    const int n = steps(rng);
+                    for (int k = 0; k < n; ++k) {
+                        drops[k] = {px(rng), py(rng), rad(rng), str(rng)};
+                        t.ref.Drop(drops[k].x, drops[k].y, drops[k].nRadius, drops[k].nStrength,
+                                   t.ref.m_nCurrent);
+                        t.ref.Render(t.src.data(), t.refDst.data());
+                    }
+                    t.field.Steps(drops, n, t.src.data(), t.dst.data());
+                    t.ExpectSame(std::to_string(w) + "x" + std::to_string(h) + ", " +
+                                 std::to_string(bands) + " bands, " +
+                                 std::to_string(pool.GetThreadCount()) + " threads, tick " +
+                                 std::to_string(tick));
+                    if (HasFatalFailure())
+                        return;
+                }
+            }
+        }
+    }
+}
+
+// A wild drop mid-run pushes rows past 16 bits and the water settles back: rows go
+// to 32-bit cells and return, and the frames are those of a field kept on 32-bit
+// cells throughout and of the reference.
+TEST_P(RippleKernelTest, RowsCrossingSixteenBitsGiveTheFramesOfWideCells) {
+    std::mt19937 rng(88);
+    const std::int32_t w = 45, h = 31;
+    Twin t(w, h, rng, GetParam());
+    CRippleField wide;
+    Configure(wide);
+    wide.SetWideCellsOnly(true);
+    ASSERT_TRUE(wide.Resize(w, h));
+    std::vector<std::uint32_t> wideDst = t.dst;
+    std::uniform_int_distribution<std::int32_t> px(0, w - 1), py(0, h - 1);
+    bool bWentWide = false;
+    int tick = 0;
+    for (; tick < 200; ++tick) {
+        RippleDrop drops[2] = {{px(rng), py(rng), 5, 100}, {px(rng), py(rng), 5, 100}};
+        if (tick == 20)
+            drops[0] = {22, 15, 6, 64 * 9000}; // 54000 at the centre
+        for (const RippleDrop& d : drops) {
+            t.ref.Drop(d.x, d.y, d.nRadius, d.nStrength, t.ref.m_nCurrent);
+            t.ref.Render(t.src.data(), t.refDst.data());
+        }
+        t.field.Steps(drops, 2, t.src.data(), t.dst.data());
+        wide.Steps(drops, 2, t.src.data(), wideDst.data());
+        ASSERT_EQ(t.dst, t.refDst) << "tick " << tick;
+        ASSERT_EQ(wideDst, t.refDst) << "tick " << tick;
+        const std::int32_t rows = t.field.CountWideRows();
+        if (!GetParam().bWideOnly && tick < 20) {
+            ASSERT_EQ(rows, 0) << "tick " << tick;
+        }
+        bWentWide = bWentWide || rows > 0;
+        if (!GetParam().bWideOnly && tick == 21) {
+            ASSERT_GT(rows, 0) << "the wild drop's rows hold 32-bit cells";
+        }
+        if (bWentWide && rows == 0 && tick > 40)
+            break;
+    }
+    t.ExpectSame("after the run");
+    EXPECT_TRUE(bWentWide);
+    if (!GetParam().bWideOnly) {
+        EXPECT_LT(tick, 200) << "the water settled back into 16 bits";
+    }
+    EXPECT_EQ(wide.CountWideRows(), 2 * h);
+}
+
+INSTANTIATE_TEST_SUITE_P(Kernels, RippleKernelTest, ::testing::ValuesIn(AvailableEngines()),
+                         EngineName);
 
 } // namespace
 

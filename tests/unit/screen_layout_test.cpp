@@ -94,7 +94,7 @@ TEST(ScreenLayout, OddListsStillGiveOneScreenPerPlace) {
 // Neighbouring monitors must not rain alike: over a few minutes of attempts, no two
 // of the first four seeds draw the same point at the same attempt.
 TEST(ScreenLayout, TheFirstSeedsRainDifferently) {
-    const RainRect accept = CRain::AcceptanceRect(1920, 1080);
+    const rillo::ScreenRect accept = CRain::AcceptanceRect(1920, 1080);
     CRain rains[4] = {CRain(rillo::ScreenSeed(0)), CRain(rillo::ScreenSeed(1)),
                       CRain(rillo::ScreenSeed(2)), CRain(rillo::ScreenSeed(3))};
     for (int attempt = 0; attempt < 4000; ++attempt) {

@@ -67,8 +67,8 @@ TEST(SettingsLocation, ReadsPerUserThenVirtualStoreThenWindows) {
 
 TEST(SettingsLocation, SaveGoesWhereTheNextStartReadsFirst) {
     const SettingsPaths p = Typical();
-    // Nothing read before the Windows folder: it comes first, as it always did, and the
-    // per-user file takes over only when it cannot be written.
+    // Nothing read before the Windows folder: it comes first, and the per-user file
+    // takes over only when it cannot be written.
     EXPECT_EQ(SettingsSaveOrder(p, false, false), (Paths{p.windows, p.perUser}));
     // A per-user file, or a VirtualStore copy, would hide a save in the Windows folder.
     EXPECT_EQ(SettingsSaveOrder(p, true, false), Paths{p.perUser});

@@ -34,7 +34,7 @@ TEST_P(WaterWindowPreview, PaneShowsThePictureTiledFromItsTopLeftCorner) {
 
     CWnd pane; // a view of the host, which it does not own
     pane.m_hWnd = host;
-    auto* water = new CWaterWnd(TRUE, {}, true); // deletes itself with its window
+    auto* water = new CWaterWnd({}); // deletes itself with its window
     ASSERT_TRUE(water->Create(0, WS_CHILD | WS_VISIBLE, client, &pane, 0, nullptr));
     HWND child = water->m_hWnd;
     rillo::test::PumpMessages(300); // the paint, and a few ticks that must change nothing
@@ -91,7 +91,7 @@ TEST_F(WaterWindowPreview, FollowsItsPaneWhenThePaneIsResized) {
     GetClientRect(host, &client);
     CWnd pane; // a view of the host, which it does not own
     pane.m_hWnd = host;
-    auto* water = new CWaterWnd(TRUE, {}, true); // deletes itself with its window
+    auto* water = new CWaterWnd({}); // deletes itself with its window
     ASSERT_TRUE(water->Create(0, WS_CHILD | WS_VISIBLE, client, &pane, 0, nullptr));
     HWND child = water->m_hWnd;
 

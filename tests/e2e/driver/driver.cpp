@@ -15,6 +15,12 @@
 //                                        while the host is destroyed
 //   driver preview-bad SCR ARGS...       the saver must end at once, no window made
 //   driver post CLASS MSG WPARAM LPARAM  post a message to the window of that class
+//   driver hold FILE SECONDS MARKER      open FILE with no sharing, create MARKER, keep
+//                                        the file open for SECONDS, close it
+//   driver burst CLASS N                 post N input messages to the window of that
+//                                        class while its thread is suspended: mouse
+//                                        moves to ever new places and key presses,
+//                                        alternately
 #include <windows.h>
 
 #include <algorithm>
@@ -272,6 +278,52 @@ int PreviewBad(const wchar_t* scr, int argc, wchar_t** argv) {
     return g_failures ? 1 : 0;
 }
 
+int Hold(const wchar_t* path, int seconds, const wchar_t* marker) {
+    HANDLE file =
+        CreateFileW(path, GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        std::printf("FAIL: cannot open %ls (%lu)\n", path, GetLastError());
+        return 1;
+    }
+    HANDLE mark = CreateFileW(marker, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (mark != INVALID_HANDLE_VALUE)
+        CloseHandle(mark);
+    std::printf("held\n");
+    std::fflush(stdout);
+    Sleep(DWORD(seconds) * 1000);
+    CloseHandle(file);
+    std::printf("released\n");
+    return 0;
+}
+
+int Burst(const wchar_t* cls, int count) {
+    HWND hwnd = FindWindowW(cls, nullptr);
+    Check(hwnd != nullptr, "the window exists");
+    if (!hwnd)
+        return 1;
+    // The saver's thread stands still while the burst is queued, so that it meets all
+    // of it at once instead of closing after the first few.
+    HANDLE thread =
+        OpenThread(THREAD_SUSPEND_RESUME, FALSE, GetWindowThreadProcessId(hwnd, nullptr));
+    const bool suspended = thread && SuspendThread(thread) != DWORD(-1);
+    int posted = 0;
+    const DWORD start = GetTickCount();
+    for (int i = 0; i < count; ++i) {
+        const BOOL ok = (i % 2 == 0) ? PostMessageW(hwnd, WM_MOUSEMOVE, 0,
+                                                    MAKELPARAM(10 + i % 900, 10 + i % 700))
+                                     : PostMessageW(hwnd, WM_KEYDOWN, 'A', 0x001E0001);
+        posted += ok ? 1 : 0;
+    }
+    if (suspended)
+        ResumeThread(thread);
+    if (thread)
+        CloseHandle(thread);
+    std::printf("posted %d of %d in %lu ms%s\n", posted, count, GetTickCount() - start,
+                suspended ? " while the window's thread stood still" : "");
+    return 0;
+}
+
 int Post(const wchar_t* cls, const wchar_t* msg, const wchar_t* wp, const wchar_t* lp) {
     HWND hwnd = FindWindowW(cls, nullptr);
     Check(hwnd != nullptr, "the window exists");
@@ -331,8 +383,13 @@ int wmain(int argc, wchar_t** argv) {
         return Preview(argv[2], _wtoi(argv[3]), _wtoi(argv[4]), argc == 6 ? _wtol(argv[5]) : 0);
     if (cmd == L"preview-bad" && argc >= 3)
         return PreviewBad(argv[2], argc - 3, argv + 3);
+    if (cmd == L"hold" && argc == 5)
+        return Hold(argv[2], _wtoi(argv[3]), argv[4]);
+    if (cmd == L"burst" && argc == 4)
+        return Burst(argv[2], _wtoi(argv[3]));
     if (cmd == L"post" && argc == 6)
         return Post(argv[2], argv[3], argv[4], argv[5]);
-    std::fprintf(stderr, "usage: driver show|monitors|windows|preview|preview-bad|post ...\n");
+    std::fprintf(stderr,
+                 "usage: driver show|monitors|windows|preview|preview-bad|hold|burst|post ...\n");
     return 2;
 }

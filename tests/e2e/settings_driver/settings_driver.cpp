@@ -4,9 +4,10 @@
 //
 //   settings_driver run SCR ARGS STEP...
 //       starts "SCR" ARGS (ARGS may be empty), waits for its settings dialog and
-//       performs the steps in order (see RunStep). A process still running after the
-//       last step is a failure, and is ended. The step "inside" hooks settings_probe.dll,
-//       found beside the driver, into the saver to look at it from inside.
+//       performs the steps in order (see RunStep; a step names a control as Id()
+//       does). A process still running after the last step is a failure, and is
+//       ended. The step "inside" hooks dialog_reader.dll, found beside the driver,
+//       into the saver to look at it from inside.
 //   settings_driver htmlfile [NAME=TEXT | NAME:dword=NUMBER | NAME:binary=TEXT]...
 //       replaces HKEY_CLASSES_ROOT\htmlfile\shell\open\command by a key that holds
 //       these values, written in this order (an empty NAME is the default value);
@@ -14,6 +15,7 @@
 //   settings_driver htmlfile-first
 //       prints "first: NAME|TEXT", the value the command key enumerates first
 #include "../saver_dialog.h"
+#include "res/resource.h"
 
 #include <windows.h>
 
@@ -22,6 +24,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -42,7 +45,7 @@ bool InMenu() {
 // marker posted behind them, a page size the wavelength trackbar does not have, shows
 // once it is handled, and the page size is put back.
 bool Drained() {
-    HWND bar = GetDlgItem(g_dialog, 1017);
+    HWND bar = GetDlgItem(g_dialog, IDC_WAVELENGTH);
     if (!bar)
         return false;
     const LRESULT page = Send(bar, TBM_GETPAGESIZE);
@@ -91,6 +94,30 @@ int Int(const std::wstring& text) {
     return int(std::wcstol(text.c_str(), nullptr, 0));
 }
 
+// A control of the settings dialog by the name the scripts use, or a number: the
+// dialog's buttons (link, quit, save, default, ok, cancel), its trackbars (wavelength,
+// amplitude), their readouts (wavelength-value, amplitude-value) and its title; "about"
+// is the system-menu command of the about box.
+int Id(const std::wstring& name) {
+    static const std::pair<const wchar_t*, int> kIds[] = {
+        {L"link", IDC_WEBLINK},
+        {L"quit", IDC_QUIT},
+        {L"title", IDC_TITLE},
+        {L"save", IDC_SAVE},
+        {L"default", IDC_DEFAULT},
+        {L"wavelength", IDC_WAVELENGTH},
+        {L"amplitude", IDC_AMPLITUDE},
+        {L"wavelength-value", IDC_WAVELENGTH_VALUE},
+        {L"amplitude-value", IDC_AMPLITUDE_VALUE},
+        {L"ok", IDOK},
+        {L"cancel", IDCANCEL},
+        {L"about", IDM_ABOUTBOX}};
+    for (const auto& [text, id] : kIds)
+        if (name == text)
+            return id;
+    return Int(name);
+}
+
 UINT VirtualKey(const std::wstring& name) {
     if (name == L"prior")
         return VK_PRIOR;
@@ -107,9 +134,8 @@ UINT VirtualKey(const std::wstring& name) {
     return UINT(Int(name));
 }
 
-void CheckTrackbar(int id, int min, int max, int page) {
-    HWND bar = Item(id);
-    const std::wstring name = L"trackbar " + std::to_wstring(id);
+void CheckTrackbar(const std::wstring& name, int min, int max, int page) {
+    HWND bar = Item(Id(name));
     Check(ClassOf(bar) == TRACKBAR_CLASSW, name + L" is a trackbar");
     Check(Send(bar, TBM_GETRANGEMIN) == min && Send(bar, TBM_GETRANGEMAX) == max,
           name + L" runs from " + std::to_wstring(min) + L" to " + std::to_wstring(max));
@@ -148,29 +174,29 @@ void CheckAboutBox() {
     Check(Running(), L"the saver is still running");
 }
 
-// What only the saver itself can see, read inside it by the probe DLL beside the
+// What only the saver itself can see, read inside it by the dialog reader DLL beside the
 // driver: the last two entries of the dialog's system menu and its drag icon.
 void CheckFromInside() {
     wchar_t path[MAX_PATH];
     const DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
     std::wstring dll(path, n < MAX_PATH ? n : 0);
-    dll = dll.substr(0, dll.find_last_of(L'\\') + 1) + L"settings_probe.dll";
+    dll = dll.substr(0, dll.find_last_of(L'\\') + 1) + L"dialog_reader.dll";
     const std::wstring file = dll.substr(0, dll.size() - 4) + L".txt";
     DeleteFileW(file.c_str());
-    HMODULE probe = LoadLibraryW(dll.c_str());
-    FARPROC entry = probe ? GetProcAddress(probe, "ProbeHook") : nullptr;
-    if (probe && !entry) // a 32-bit build decorates the stdcall name
-        entry = GetProcAddress(probe, "ProbeHook@12");
+    HMODULE reader = LoadLibraryW(dll.c_str());
+    FARPROC entry = reader ? GetProcAddress(reader, "ReadDialogHook") : nullptr;
+    if (reader && !entry) // a 32-bit build decorates the stdcall name
+        entry = GetProcAddress(reader, "ReadDialogHook@12");
     auto* hook = reinterpret_cast<HOOKPROC>(reinterpret_cast<void*>(entry));
     HHOOK handle =
-        hook ? SetWindowsHookExW(WH_CALLWNDPROC, hook, probe, g_process.dwThreadId) : nullptr;
-    Check(handle != nullptr, L"the probe hooks into the saver");
+        hook ? SetWindowsHookExW(WH_CALLWNDPROC, hook, reader, g_process.dwThreadId) : nullptr;
+    Check(handle != nullptr, L"the dialog reader hooks into the saver");
     if (handle) {
-        Send(g_dialog, RegisterWindowMessageW(L"RilloSettingsProbe"));
+        Send(g_dialog, RegisterWindowMessageW(L"RilloReadDialog"));
         UnhookWindowsHookEx(handle);
     }
-    if (probe)
-        FreeLibrary(probe);
+    if (reader)
+        FreeLibrary(reader);
     std::wstring text;
     if (FILE* in = _wfopen(file.c_str(), L"r, ccs=UTF-8")) {
         wchar_t line[512];
@@ -211,28 +237,30 @@ void RunStep(const std::wstring& step) {
         Check(Near(Centre(g_dialog), WorkAreaCentre()), L"the dialog is centred in the work area");
     } else if (name == L"text") { // text=ID,TEXT
         const auto parts = Split(value, 2);
-        Check(TextOf(Item(Int(parts[0]))) == parts[1],
+        Check(TextOf(Item(Id(parts[0]))) == parts[1],
               L"control " + parts[0] + L" reads \"" + parts[1] + L"\"");
     } else if (name == L"print") { // print=ID: "text ID: TEXT"
-        std::printf("text %ls: %ls\n", value.c_str(), TextOf(Item(Int(value))).c_str());
+        std::printf("text %ls: %ls\n", value.c_str(), TextOf(Item(Id(value))).c_str());
         std::fflush(stdout);
     } else if (name == L"readouts") { // readouts=WAVELENGTH,AMPLITUDE
-        const std::wstring w = TextOf(Item(1019)), a = TextOf(Item(1020));
+        const std::wstring w = TextOf(Item(IDC_WAVELENGTH_VALUE)),
+                           a = TextOf(Item(IDC_AMPLITUDE_VALUE));
         Check(w == args[0] && a == args[1],
               L"the readouts show " + args[0] + L" and " + args[1] + L" (" + w + L", " + a + L")");
     } else if (name == L"thumbs") { // thumbs=WAVELENGTH,AMPLITUDE
-        const auto w = Send(Item(1017), TBM_GETPOS), a = Send(Item(1018), TBM_GETPOS);
+        const auto w = Send(Item(IDC_WAVELENGTH), TBM_GETPOS),
+                   a = Send(Item(IDC_AMPLITUDE), TBM_GETPOS);
         Check(w == Int(args[0]) && a == Int(args[1]), L"the thumbs stand at " + args[0] + L" and " +
                                                           args[1] + L" (" + std::to_wstring(w) +
                                                           L", " + std::to_wstring(a) + L")");
     } else if (name == L"ranges") {
-        CheckTrackbar(1017, 70, 120, 10);
-        CheckTrackbar(1018, 100, 250, 20);
+        CheckTrackbar(L"wavelength", 70, 120, 10);
+        CheckTrackbar(L"amplitude", 100, 250, 20);
     } else if (name == L"focus") { // focus=ID
-        Check(Focus() == Item(Int(value)), L"control " + value + L" has the focus");
+        Check(Focus() == Item(Id(value)), L"control " + value + L" has the focus");
     } else if (name == L"inside") { // system menu and drag icon
         // Menus belong to their process, and Wine does not carry WM_QUERYDRAGICON
-        // across processes: the probe DLL looks from inside.
+        // across processes: the dialog reader looks from inside.
         CheckFromInside();
     } else if (name == L"sysmenu-last") { // opens the system menu and picks its last entry
         PostMessageW(g_dialog, WM_SYSCOMMAND, SC_KEYMENU, L' ');
@@ -244,21 +272,21 @@ void RunStep(const std::wstring& step) {
             PostMessageW(g_dialog, WM_KEYDOWN, VK_RETURN, 0x001C0001);
         }
     } else if (name == L"key") { // key=ID,KEY: a key pressed and released on a control
-        HWND control = Item(Int(args[0]));
+        HWND control = Item(Id(args[0]));
         const UINT vk = VirtualKey(args[1]);
         Send(control, WM_KEYDOWN, vk, 1);
         Send(control, WM_KEYUP, vk, LPARAM(0xC0000001));
     } else if (name == L"drag") { // drag=ID,POS: the thumb moved there, as while dragging
-        HWND bar = Item(Int(args[0]));
+        HWND bar = Item(Id(args[0]));
         const int pos = Int(args[1]);
         Send(bar, TBM_SETPOS, TRUE, pos);
         Send(g_dialog, WM_HSCROLL, MAKEWPARAM(TB_THUMBTRACK, pos), LPARAM(bar));
     } else if (name == L"click") { // click=ID: the button clicked
-        Send(Item(Int(value)), BM_CLICK);
+        Send(Item(Id(value)), BM_CLICK);
     } else if (name == L"syscmd") { // syscmd=ID: a system command (posted: it may be modal)
-        PostMessageW(g_dialog, WM_SYSCOMMAND, WPARAM(Int(value)), 0);
+        PostMessageW(g_dialog, WM_SYSCOMMAND, WPARAM(Id(value)), 0);
     } else if (name == L"command") { // command=ID
-        PostMessageW(g_dialog, WM_COMMAND, MAKEWPARAM(Int(value), BN_CLICKED), 0);
+        PostMessageW(g_dialog, WM_COMMAND, MAKEWPARAM(Id(value), BN_CLICKED), 0);
     } else if (name == L"escape") { // Escape pressed where the focus is
         HWND focus = Focus();
         PostMessageW(focus ? focus : g_dialog, WM_KEYDOWN, VK_ESCAPE, 0x00010001);
@@ -271,7 +299,7 @@ void RunStep(const std::wstring& step) {
         // Sent, not posted: its answer means the dialog has handled it, and an about box
         // would hold the answer back for as long as it stays open.
         DWORD_PTR result = 0;
-        const bool answered = SendMessageTimeoutW(g_dialog, WM_SYSCOMMAND, WPARAM(Int(value)), 0,
+        const bool answered = SendMessageTimeoutW(g_dialog, WM_SYSCOMMAND, WPARAM(Id(value)), 0,
                                                   SMTO_ABORTIFHUNG, 5000, &result) != 0;
         Check(answered, L"system command " + value + L" is handled and answered");
         HWND about = FindDialog(L"About Saver");

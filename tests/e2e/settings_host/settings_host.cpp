@@ -14,6 +14,7 @@
 //   settings_host access PATH     prints "error N", what creating the new file PATH
 //                                 gives (0: it could be made; it is removed again)
 #include "../saver_dialog.h"
+#include "res/resource.h"
 
 #include <windows.h>
 
@@ -26,12 +27,6 @@
 
 namespace {
 
-constexpr int kSave = 1015;
-constexpr int kQuit = 1009;
-constexpr int kWavelength = 1017;
-constexpr int kWavelengthReadout = 1019;
-constexpr int kAmplitudeReadout = 1020;
-
 HWND FindDialog(HWND except = nullptr) {
     return FindSaverDialog([except](HWND hwnd) { return hwnd != except; });
 }
@@ -42,8 +37,8 @@ HWND Start(const std::wstring& scr, const std::wstring& args) {
 }
 
 std::wstring Readouts(HWND dialog) {
-    return TextOf(GetDlgItem(dialog, kWavelengthReadout)) + L"," +
-           TextOf(GetDlgItem(dialog, kAmplitudeReadout));
+    return TextOf(GetDlgItem(dialog, IDC_WAVELENGTH_VALUE)) + L"," +
+           TextOf(GetDlgItem(dialog, IDC_AMPLITUDE_VALUE));
 }
 
 HWND MakeHost(int x, int y, int width, int height) {
@@ -81,7 +76,7 @@ int Owned(const std::wstring& scr) {
                               L"," + std::to_wstring(h.y) + L")");
         Check(WaitFor([&] { return !IsWindowEnabled(host); }, 5000),
               L"the host window is disabled while the dialog is open");
-        PostMessageW(GetDlgItem(dialog, kQuit), BM_CLICK, 0, 0);
+        PostMessageW(GetDlgItem(dialog, IDC_QUIT), BM_CLICK, 0, 0);
         ExpectExit();
         Check(WaitFor([&] { return IsWindowEnabled(host) != FALSE; }, 5000),
               L"the host window works again once the dialog has closed");
@@ -98,7 +93,7 @@ int Dead(const std::wstring& scr) {
         Check(!GetWindow(dialog, GW_OWNER) && !GetParent(dialog),
               L"the dialog has no owner and no parent");
         Check(Near(Centre(dialog), WorkAreaCentre()), L"the dialog is centred in the work area");
-        PostMessageW(GetDlgItem(dialog, kQuit), BM_CLICK, 0, 0);
+        PostMessageW(GetDlgItem(dialog, IDC_QUIT), BM_CLICK, 0, 0);
         ExpectExit();
     }
     return Finish();
@@ -107,7 +102,7 @@ int Dead(const std::wstring& scr) {
 int PrintReadouts(const std::wstring& scr) {
     if (HWND dialog = Start(scr, L"/c")) {
         std::printf("readouts %ls\n", Readouts(dialog).c_str());
-        PostMessageW(GetDlgItem(dialog, kQuit), BM_CLICK, 0, 0);
+        PostMessageW(GetDlgItem(dialog, IDC_QUIT), BM_CLICK, 0, 0);
         ExpectExit();
     }
     return Finish();
@@ -128,12 +123,12 @@ int Save(const std::wstring& scr, int wavelength, const std::wstring& expect,
     HWND dialog = Start(scr, L"/c");
     if (!dialog)
         return Finish();
-    HWND bar = GetDlgItem(dialog, kWavelength);
+    HWND bar = GetDlgItem(dialog, IDC_WAVELENGTH);
     Send(bar, TBM_SETPOS, TRUE, wavelength);
     Send(dialog, WM_HSCROLL, MAKEWPARAM(TB_THUMBTRACK, wavelength), LPARAM(bar));
     const std::wstring chosen = Readouts(dialog);
     // Posted: a refused save shows a modal box before the click returns.
-    PostMessageW(GetDlgItem(dialog, kSave), BM_CLICK, 0, 0);
+    PostMessageW(GetDlgItem(dialog, IDC_SAVE), BM_CLICK, 0, 0);
     if (expect == L"saved") {
         ExpectExit();
         return Finish();
@@ -156,7 +151,7 @@ int Save(const std::wstring& scr, int wavelength, const std::wstring& expect,
           L"the settings dialog works again");
     if (IsWindow(dialog)) {
         Check(Readouts(dialog) == chosen, L"it still shows the chosen values " + chosen);
-        PostMessageW(GetDlgItem(dialog, kQuit), BM_CLICK, 0, 0);
+        PostMessageW(GetDlgItem(dialog, IDC_QUIT), BM_CLICK, 0, 0);
     }
     ExpectExit();
     return Finish();

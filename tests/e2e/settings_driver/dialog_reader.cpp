@@ -1,8 +1,8 @@
 // Loaded into rillo.scr by a message hook of the driver, to read what only the
 // process itself can read: the system menu of its settings dialog. On the registered
-// message "RilloSettingsProbe" it writes the menu's last two entries, and the size of
+// message "RilloReadDialog" it writes the menu's last two entries, and the size of
 // the icon the dialog answers WM_QUERYDRAGICON with, to a file beside this DLL, named
-// after it (probe.dll -> probe.txt).
+// after it (dialog_reader.dll -> dialog_reader.txt).
 #include <windows.h>
 
 #include <cstdio>
@@ -22,7 +22,7 @@ std::wstring ResultPath() {
 
 // "count N", then per entry from the second-last on: "separator" or "item ID TEXT";
 // then "dragicon WxH", or "dragicon none".
-void WriteProbe(HWND hwnd) {
+void WriteDialog(HWND hwnd) {
     FILE* out = _wfopen(ResultPath().c_str(), L"w, ccs=UTF-8");
     if (!out)
         return;
@@ -62,12 +62,12 @@ void WriteProbe(HWND hwnd) {
 } // namespace
 
 extern "C" __declspec(dllexport) LRESULT CALLBACK
-    ProbeHook(int code, WPARAM wParam, LPARAM lParam) {
-    static const UINT probe = RegisterWindowMessageW(L"RilloSettingsProbe");
+    ReadDialogHook(int code, WPARAM wParam, LPARAM lParam) {
+    static const UINT read = RegisterWindowMessageW(L"RilloReadDialog");
     if (code == HC_ACTION) {
         const auto* message = reinterpret_cast<const CWPSTRUCT*>(lParam);
-        if (message->message == probe)
-            WriteProbe(message->hwnd);
+        if (message->message == read)
+            WriteDialog(message->hwnd);
     }
     return CallNextHookEx(nullptr, code, wParam, lParam);
 }

@@ -1,12 +1,12 @@
-// The memory the probe shares with its hook DLL inside rillo.scr: the hook counts the
-// saver's ticks and notes the messages the probe asked about as they reach it.
+// The memory tick_watch shares with its hook DLL inside rillo.scr: the hook counts the
+// saver's ticks and notes the messages tick_watch asked about as they reach it.
 #pragma once
 
 #include <windows.h>
 
-namespace probe {
+namespace tickwatch {
 
-constexpr wchar_t kBlockName[] = L"RilloProbeTicks";
+constexpr wchar_t kBlockName[] = L"RilloTickWatch";
 
 struct Block {
     volatile LONG ticks; // WM_TIMER messages the saver's thread took from its queue
@@ -20,4 +20,4 @@ struct Block {
     Note notes[kNotes];
 };
 
-} // namespace probe
+} // namespace tickwatch

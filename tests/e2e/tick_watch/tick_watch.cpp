@@ -1,32 +1,27 @@
-// Works on a running rillo.scr from outside, for the fault tests. Each command
-// prints what it saw.
+// Watches a running rillo.scr's ticks from outside; a hook DLL found beside this
+// program counts them inside the saver's thread. Each command prints what it saw.
 //
-//   probe hold FILE SECONDS MARKER   open FILE with no sharing, create MARKER, keep the
-//                                    file open for SECONDS, close it
-//   probe burst CLASS N              post N input messages to the window of that class
-//                                    while its thread is suspended: mouse moves to ever
-//                                    new places and key presses, alternately
-//   probe watch CLASS SECONDS MS [TICKS]
+//   tick_watch watch CLASS SECONDS MS [TICKS]
 //                                    count the ticks of the window of that class (a hook
-//                                    DLL beside the probe counts its WM_TIMER messages)
+//                                    DLL beside this program counts its WM_TIMER messages)
 //                                    for SECONDS, or until TICKS ticks have passed, and
 //                                    print a sample every MS milliseconds:
 //                                    "sample MS TICKS GDI GUIGDI USER PRIVATEKB HANDLES"
 //                                    GDI is counted in the process's GDI handle table,
 //                                    GUIGDI is what GetGuiResources says
-//   probe drive CLASS SECONDS MS TICKS
+//   tick_watch drive CLASS SECONDS MS TICKS
 //                                    as watch, and meanwhile tick the window as fast as
 //                                    it takes ticks: post it WM_TIMER whenever fewer than
 //                                    a few are waiting in its queue, until TICKS ticks
 //                                    have passed. Its own 60 ms timer ticks on as well.
-//   probe listen CLASS SECONDS MSG[,MSG...]
+//   tick_watch listen CLASS SECONDS MSG[,MSG...]
 //                                    print "listening" once hooked into the window's
 //                                    thread, then wait until each MSG (a number; one
 //                                    listed n times, n times) has reached the window, and the
 //                                    window has taken two ticks since the last of them (so whatever
 //                                    it did about them is done) and still exists: exit 0. Exit 1
 //                                    when the time runs out or the window's process ends first.
-#include "probe_block.h"
+#include "tick_block.h"
 
 #include <windows.h>
 
@@ -55,51 +50,6 @@ HWND WaitWindow(const wchar_t* cls) {
         }
         Sleep(50);
     }
-}
-
-int Hold(const wchar_t* path, int seconds, const wchar_t* marker) {
-    HANDLE file =
-        CreateFileW(path, GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        std::printf("FAIL: cannot open %ls (%lu)\n", path, GetLastError());
-        return 1;
-    }
-    HANDLE mark = CreateFileW(marker, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (mark != INVALID_HANDLE_VALUE)
-        CloseHandle(mark);
-    std::printf("held\n");
-    std::fflush(stdout);
-    Sleep(DWORD(seconds) * 1000);
-    CloseHandle(file);
-    std::printf("released\n");
-    return 0;
-}
-
-int Burst(const wchar_t* cls, int count) {
-    HWND hwnd = WaitWindow(cls);
-    if (!hwnd)
-        return 1;
-    // The saver's thread stands still while the burst is queued, so that it meets all
-    // of it at once instead of closing after the first few.
-    HANDLE thread =
-        OpenThread(THREAD_SUSPEND_RESUME, FALSE, GetWindowThreadProcessId(hwnd, nullptr));
-    const bool suspended = thread && SuspendThread(thread) != DWORD(-1);
-    int posted = 0;
-    const DWORD start = GetTickCount();
-    for (int i = 0; i < count; ++i) {
-        const BOOL ok = (i % 2 == 0) ? PostMessageW(hwnd, WM_MOUSEMOVE, 0,
-                                                    MAKELPARAM(10 + i % 900, 10 + i % 700))
-                                     : PostMessageW(hwnd, WM_KEYDOWN, 'A', 0x001E0001);
-        posted += ok ? 1 : 0;
-    }
-    if (suspended)
-        ResumeThread(thread);
-    if (thread)
-        CloseHandle(thread);
-    std::printf("posted %d of %d in %lu ms%s\n", posted, count, GetTickCount() - start,
-                suspended ? " while the window's thread stood still" : "");
-    return 0;
 }
 
 // Live entries of the process's GDI handle table, read from the table that its PEB
@@ -136,17 +86,17 @@ long CountGdiHandles(HANDLE process) {
     return live;
 }
 
-// The timer id of the ticks the probe posts; the window ticks whatever the id.
-constexpr UINT_PTR kProbeTimerId = 0x7269;
+// The timer id of the ticks this program posts; the window ticks whatever the id.
+constexpr UINT_PTR kPostedTimerId = 0x7269;
 // Posted ticks that may wait in the saver's queue at once: enough that it never
-// waits for the probe, whose waits last a timer period of Wine (up to 10 ms), and few
+// waits for this program, whose waits last a timer period of Wine (up to 10 ms), and few
 // enough that input behind them is not held up for long.
 constexpr LONG kTicksInFlight = 16;
 
-// The hook DLL beside the probe, set on the saver's thread, and the block it shares.
+// The hook DLL beside this program, set on the saver's thread, and the block it shares.
 struct SaverHook {
     HANDLE mapping = nullptr;
-    probe::Block* block = nullptr;
+    tickwatch::Block* block = nullptr;
     HMODULE module = nullptr;
     HHOOK hook = nullptr;
 
@@ -165,9 +115,9 @@ struct SaverHook {
     // The messages to note are in the block before the hook can run.
     void Set(DWORD thread, const std::vector<UINT>& wanted) {
         mapping = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
-                                     sizeof(probe::Block), probe::kBlockName);
-        block = mapping ? static_cast<probe::Block*>(
-                              MapViewOfFile(mapping, FILE_MAP_WRITE, 0, 0, sizeof(probe::Block)))
+                                     sizeof(tickwatch::Block), tickwatch::kBlockName);
+        block = mapping ? static_cast<tickwatch::Block*>(MapViewOfFile(mapping, FILE_MAP_WRITE, 0,
+                                                                       0, sizeof(tickwatch::Block)))
                         : nullptr;
         if (!block)
             return;
@@ -206,7 +156,7 @@ int Watch(const wchar_t* cls, int seconds, int interval, long enough, bool drive
     std::printf("pid %lu, tick hook %s\n", pid, hook ? "set" : "missing");
     std::fflush(stdout);
     if (drive && !hook) {
-        // Without the count, the probe cannot tell when the saver has taken a tick.
+        // Without the count, this program cannot tell when the saver has taken a tick.
         std::printf("FAIL: cannot drive ticks without the hook\n");
         CloseHandle(process);
         return 1;
@@ -224,7 +174,7 @@ int Watch(const wchar_t* cls, int seconds, int interval, long enough, bool drive
             if (left <= 0)
                 return false;
             if (drive && *ticks - first < enough && posted - (*ticks - first) < kTicksInFlight) {
-                if (PostMessageW(hwnd, WM_TIMER, kProbeTimerId, 0))
+                if (PostMessageW(hwnd, WM_TIMER, kPostedTimerId, 0))
                     ++posted;
                 continue;
             }
@@ -268,7 +218,7 @@ int Listen(const wchar_t* cls, int seconds, const std::wstring& list) {
         wanted.push_back(UINT(std::wcstoul(list.substr(start, comma - start).c_str(), nullptr, 0)));
         start = comma + 1;
     }
-    if (wanted.empty() || wanted.size() > sizeof(probe::Block::wanted) / sizeof(UINT) ||
+    if (wanted.empty() || wanted.size() > sizeof(tickwatch::Block::wanted) / sizeof(UINT) ||
         std::count(wanted.begin(), wanted.end(), 0u)) {
         std::printf("FAIL: bad message list %ls\n", list.c_str());
         return 2;
@@ -287,7 +237,7 @@ int Listen(const wchar_t* cls, int seconds, const std::wstring& list) {
             CloseHandle(process);
         return 1;
     }
-    probe::Block& block = *hooked.block;
+    tickwatch::Block& block = *hooked.block;
     LONG next = block.noted;
     std::printf("listening\n");
     std::fflush(stdout);
@@ -298,7 +248,7 @@ int Listen(const wchar_t* cls, int seconds, const std::wstring& list) {
     const DWORD start = GetTickCount();
     for (;;) {
         for (; next < block.noted; ++next) {
-            const probe::Block::Note note = block.notes[next % probe::Block::kNotes];
+            const tickwatch::Block::Note note = block.notes[next % tickwatch::Block::kNotes];
             // A message listed n times is waited for n times.
             for (size_t i = 0; i < wanted.size(); ++i)
                 if (note.message == wanted[i] && !seen[i]) {
@@ -337,10 +287,6 @@ int Listen(const wchar_t* cls, int seconds, const std::wstring& list) {
 
 int wmain(int argc, wchar_t** argv) {
     const std::wstring cmd = argc > 1 ? argv[1] : L"";
-    if (cmd == L"hold" && argc == 5)
-        return Hold(argv[2], _wtoi(argv[3]), argv[4]);
-    if (cmd == L"burst" && argc == 4)
-        return Burst(argv[2], _wtoi(argv[3]));
     if (cmd == L"watch" && (argc == 5 || argc == 6))
         return Watch(argv[2], _wtoi(argv[3]), _wtoi(argv[4]), argc == 6 ? _wtol(argv[5]) : 0,
                      false);
@@ -348,6 +294,6 @@ int wmain(int argc, wchar_t** argv) {
         return Watch(argv[2], _wtoi(argv[3]), _wtoi(argv[4]), _wtol(argv[5]), true);
     if (cmd == L"listen" && argc == 5)
         return Listen(argv[2], _wtoi(argv[3]), argv[4]);
-    std::fprintf(stderr, "usage: probe hold|burst|watch|drive|listen ...\n");
+    std::fprintf(stderr, "usage: tick_watch watch|drive|listen ...\n");
     return 2;
 }
