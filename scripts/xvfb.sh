@@ -1,14 +1,16 @@
 # Sourced by the test and run scripts: a private virtual X display.
-#   xvfb_start [WxHxD]   starts Xvfb on a free display and exports DISPLAY
+#   xvfb_start [WxHxD [ARG...]]   starts Xvfb on a free display and exports DISPLAY;
+#                                 the ARGs go to Xvfb (-extension GLX, say)
 #   xvfb_stop            stops it again
 # The server picks its own free display number (-displayfd), so that engineers and
 # test runs sharing a machine never race for the same one.
 xvfb_start() {
   local geometry=${1:-1024x768x24} number
+  [ $# -eq 0 ] || shift
   number=$(mktemp)
   # No standard stream of ours stays open in the server: a caller that waits for
   # our output to end (CTest does) must not wait for the display too.
-  Xvfb -displayfd 3 -screen 0 "$geometry" -nolisten tcp 3>"$number" </dev/null >/dev/null 2>&1 &
+  Xvfb -displayfd 3 -screen 0 "$geometry" -nolisten tcp "$@" 3>"$number" </dev/null >/dev/null 2>&1 &
   XVFB_PID=$!
   for _ in $(seq 100); do
     if [ -s "$number" ]; then

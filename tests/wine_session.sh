@@ -60,6 +60,9 @@ start)
   # manager runs on the test display, so Wine must not wait for one.
   bash "$scripts/wine-run" --prefix "$WINEPREFIX"
   wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1
+  # The saver runs its water on OpenGL wherever the display offers it (llvmpipe would
+  # never be chosen by itself): every end-to-end test sees the GL engine.
+  wine reg add 'HKCU\Software\Quorvane Inc.\rillo\Config' /v Engine /d gl /f </dev/null >/dev/null 2>&1
   # The server that made the change writes it out as it ends; then the lasting one.
   wineserver -w
   wineserver -p </dev/null >/dev/null 2>&1

@@ -11,6 +11,7 @@ int Steps(int rounds);
 int Draw(int frames);
 int Launch(const wchar_t* scr, int runs);
 int Water(std::int32_t width, std::int32_t height, int steps);
+int GlStart(int rounds);
 
 // Runs ticks until one rains, as the saver's timer would, and returns the steps that
 // tick ran (1 or 2); 0 when none rained within the limit (no field or no pictures).

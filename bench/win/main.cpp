@@ -13,6 +13,9 @@
 //   startup_bench water W H [TICKS]   water steps of a W x H screen after 300 steps
 //                                     of rain, with each kernel set the processor
 //                                     runs; needs no display
+//   startup_bench gl [ROUNDS]         the GL engine's start on a full-screen window,
+//                                     self-test included, beside the automatic
+//                                     choice's; then ticks with their drawing
 //   startup_bench nop                 returns at once (the empty process)
 #include "bench.h"
 
@@ -31,9 +34,11 @@ int wmain(int argc, wchar_t** argv) {
         return bench::Draw(argc > 2 ? _wtoi(argv[2]) : 100);
     if (command == L"water" && argc > 3)
         return bench::Water(_wtoi(argv[2]), _wtoi(argv[3]), argc > 4 ? _wtoi(argv[4]) : 30);
+    if (command == L"gl")
+        return bench::GlStart(argc > 2 ? _wtoi(argv[2]) : 5);
     if (command == L"launch" && argc > 2)
         return bench::Launch(argv[2], argc > 3 ? _wtoi(argv[3]) : 5);
     std::printf("usage: startup_bench steps [ROUNDS] | draw [FRAMES] | launch SCR [RUNS] | "
-                "water W H [TICKS] | nop\n");
+                "water W H [TICKS] | gl [ROUNDS] | nop\n");
     return 2;
 }

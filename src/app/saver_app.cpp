@@ -110,6 +110,12 @@ void CSaverApp::ReadSpeed() {
     // The profile's speed is read (which makes its key when it is missing), but the
     // rain keeps its 60 ms tick whatever it says.
     GetProfileInt(L"Config", L"Speed", 1);
+    // Its neighbour in the section, which only the full-screen windows use.
+    ReadEngine();
+}
+
+void CSaverApp::ReadEngine() {
+    m_engine = rillo::ParseEngineChoice(GetProfileString(L"Config", L"Engine", L"auto"));
 }
 
 void CSaverApp::RunSettings(std::int32_t ownerHandle) {

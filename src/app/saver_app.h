@@ -27,8 +27,10 @@ class CSaverApp : public CWinApp {
     void RunSettings(std::int32_t ownerHandle);
     BOOL StartPreview(std::int32_t parentHandle);
     BOOL StartFullScreen();
-    // Reads the profile's speed, which changes nothing.
+    // Reads the profile's speed, which changes nothing, and its choice of engine.
     void ReadSpeed();
+    // Reads the profile's choice of engine for the full-screen water.
+    void ReadEngine();
 
     // Fills m_nWavelength and m_nAmplitude from the first settings file that can be read.
     void LoadSettings();
@@ -36,7 +38,7 @@ class CSaverApp : public CWinApp {
     // file's first line; which file, and why not when nothing could be written.
     rillo::SettingsSaveResult SaveSettings(const rillo::SaverSettings& settings);
     // The loaded values, as the windows and the dialog are handed them.
-    rillo::SaverSettings GetSettings() const { return {m_nWavelength, m_nAmplitude}; }
+    rillo::SaverSettings GetSettings() const { return {m_nWavelength, m_nAmplitude, m_engine}; }
 
     std::wstring m_strWindowsDir;
     rillo::SettingsPaths m_settingsPaths;
@@ -45,5 +47,6 @@ class CSaverApp : public CWinApp {
     std::wstring m_strProductName;
     std::int32_t m_nWavelength = 0;
     std::int32_t m_nAmplitude = 0;
+    rillo::EngineChoice m_engine = rillo::EngineChoice::Auto;
     std::unique_ptr<CFullScreenSaver> m_pFullScreen; // full-screen mode: every monitor
 };

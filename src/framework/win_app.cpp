@@ -64,6 +64,39 @@ UINT CWinApp::GetProfileInt(LPCWSTR section, LPCWSTR entry, int defaultValue) {
     return value;
 }
 
+std::wstring CWinApp::GetProfileString(LPCWSTR section, LPCWSTR entry, LPCWSTR defaultValue) {
+    const std::wstring fallback = defaultValue ? defaultValue : L"";
+    if (m_strRegistryKey.empty() || m_strAppName.empty() || !section || !*section || !entry)
+        return fallback;
+    const std::wstring path =
+        L"Software\\" + m_strRegistryKey + L"\\" + m_strAppName + L"\\" + section;
+    HKEY opened = nullptr;
+    if (::RegOpenKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, KEY_READ, &opened) != ERROR_SUCCESS)
+        return fallback;
+    const rillo::UniqueRegKey key(opened);
+    // A value may change size between the two reads: ask again, a few times.
+    for (int attempt = 0; attempt < 4; ++attempt) {
+        DWORD type = 0;
+        DWORD size = 0;
+        if (::RegQueryValueExW(key.get(), entry, nullptr, &type, nullptr, &size) != ERROR_SUCCESS ||
+            type != REG_SZ)
+            return fallback;
+        std::wstring value(size / sizeof(wchar_t) + 1, L'\0');
+        DWORD got = DWORD(value.size() * sizeof(wchar_t));
+        const LONG result = ::RegQueryValueExW(key.get(), entry, nullptr, &type,
+                                               reinterpret_cast<BYTE*>(value.data()), &got);
+        if (result == ERROR_MORE_DATA)
+            continue;
+        if (result != ERROR_SUCCESS || type != REG_SZ)
+            return fallback;
+        value.resize(got / sizeof(wchar_t));
+        while (!value.empty() && value.back() == L'\0')
+            value.pop_back();
+        return value;
+    }
+    return fallback;
+}
+
 int WinAppMain(const std::wstring& commandLine) {
     CWinApp* app = GetCurrentApp();
     if (!app)

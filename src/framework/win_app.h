@@ -28,6 +28,9 @@ class CWinApp : public CObject {
     // Reads a REG_DWORD of the profile section; default when there is no registry key,
     // no such value or a value of another type. Creates the keys down to the section.
     UINT GetProfileInt(LPCWSTR section, LPCWSTR entry, int defaultValue);
+    // Reads a REG_SZ of the profile section, without its terminating nulls; default
+    // when there is no such key or value, or a value of another type. Creates nothing.
+    std::wstring GetProfileString(LPCWSTR section, LPCWSTR entry, LPCWSTR defaultValue);
 
     CWnd* m_pMainWnd = nullptr; // cleared by the framework when its window is destroyed
     std::wstring m_strAppName;  // the program file's name, without directory and extension

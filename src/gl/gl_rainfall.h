@@ -1,9 +1,9 @@
 // GlRainfall: the saver's rain on one screen, one tick at a time, on the GL engine.
 //
-// The same tick as Rainfall's: two attempts, each point inside the acceptance
-// rectangle a drop of the amplitude less 36 and one step of the water. The picture
-// and the frame are the engine's own (SetPicture, SetFrame), so nothing crosses back
-// to the processor per tick.
+// The same tick as Rainfall's: the rain decides the drops by Rainfall's own rule
+// (Rainfall::DrawDrops) and the engine runs their steps. The picture and the frame
+// are the engine's own (SetPicture, SetFrame), so nothing crosses back to the
+// processor per tick.
 #pragma once
 
 #include "gl/gl_ripple_engine.h"
@@ -31,17 +31,10 @@ class GlRainfall {
 
     // One tick; returns the steps run: 0, 1 or 2.
     int Tick() {
-        const ScreenRect accept = CRain::AcceptanceRect(m_engine.GetWidth(), m_engine.GetHeight());
-        int steps = 0;
-        for (int attempt = 0; attempt < Rainfall::kAttemptsPerTick; ++attempt) {
-            const RainAttempt a = m_rain.Attempt(m_nScreenWidth, m_nScreenHeight, accept);
-            if (!a.bDrop)
-                continue;
-            m_engine.Drop(a.nCellX, a.nCellY, m_settings.nWavelength, GetStrength(),
-                          m_engine.GetCurrent());
-            m_engine.Render();
-            ++steps;
-        }
+        RippleDrop drops[Rainfall::kAttemptsPerTick];
+        const int steps = Rainfall::DrawDrops(m_rain, m_settings, m_nScreenWidth, m_nScreenHeight,
+                                              m_engine.GetWidth(), m_engine.GetHeight(), drops);
+        m_engine.Steps(drops, steps);
         return steps;
     }
 

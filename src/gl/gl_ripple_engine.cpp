@@ -446,6 +446,13 @@ void CGlRippleEngine::Render(bool bPixels) {
     m_nCurrent ^= 1;
 }
 
+void CGlRippleEngine::Steps(const RippleDrop* pDrops, int nSteps) {
+    for (int n = 0; n < nSteps; ++n) {
+        Drop(pDrops[n].x, pDrops[n].y, pDrops[n].nRadius, pDrops[n].nStrength, m_nCurrent);
+        Render();
+    }
+}
+
 void CGlRippleEngine::Propagate(std::int32_t nBuffer, std::int32_t nShift) {
     if (m_bFailed || m_nWidth < 3 || m_nHeight < 3)
         return;

@@ -15,6 +15,7 @@
 #pragma once
 
 #include "gl/gl_api.h"
+#include "ripple/ripple_field.h"
 
 #include <cstdint>
 #include <string>
@@ -58,6 +59,10 @@ class CGlRippleEngine {
     // and shaded by buffer 0, then one wave step (Propagate(m_nCurrent, m_nDampShift))
     // and m_nCurrent flipped. bPixels false advances only the water.
     void Render(bool bPixels = true);
+
+    // As CRippleField::Steps, on the engine's own picture and frame: for each of the
+    // nSteps drops, the drop into the current buffer and a Render.
+    void Steps(const RippleDrop* pDrops, int nSteps);
 
     // One damped wave step: buffer 0 from buffer 1 when nBuffer == 0, otherwise buffer
     // 1 from buffer 0. Only the low 5 bits of nShift count.

@@ -67,20 +67,36 @@ CSaverWnd* CFullScreenSaver::Create(const std::vector<rillo::SaverScreen>& scree
         wnd->ShowPainted();
     for (const auto& wnd : m_windows)
         wnd->Cloak(false);
-    for (const auto& wnd : m_windows) {
+    for (const auto& wnd : m_windows)
         wnd->GetRainfall().GetField().SetWorkers(&m_workers);
-        m_rains.push_back(&wnd->GetRainfall());
-        m_pictures.push_back(wnd->GetPicture());
-        m_frames.push_back(wnd->GetFrame());
-    }
+    m_rains.reserve(m_windows.size());
+    m_pictures.reserve(m_windows.size());
+    m_frames.reserve(m_windows.size());
+    m_processorWindows.reserve(m_windows.size());
     return primary;
 }
 
 void CFullScreenSaver::Tick() {
-    // Both steps of every monitor's tick run before anything is drawn.
+    // A monitor on the GL engine ticks and draws by itself; the others' water is
+    // stepped at once on the processor, both steps of every tick before anything is
+    // drawn. A window whose GL engine fails joins them within the same tick.
+    m_rains.clear();
+    m_pictures.clear();
+    m_frames.clear();
+    m_processorWindows.clear();
+    for (const auto& wnd : m_windows) {
+        if (wnd->TickOnGl())
+            continue;
+        m_rains.push_back(&wnd->GetRainfall());
+        m_pictures.push_back(wnd->GetPicture());
+        m_frames.push_back(wnd->GetFrame());
+        m_processorWindows.push_back(wnd.get());
+    }
+    if (m_rains.empty())
+        return;
     rillo::TickRainfalls(m_rains.data(), int(m_rains.size()), m_pictures.data(), m_frames.data(),
                          m_workers);
-    for (const auto& wnd : m_windows)
+    for (CSaverWnd* wnd : m_processorWindows)
         wnd->DrawTick();
 }
 

@@ -47,10 +47,12 @@ class CFullScreenSaver final : public ISaverWndHost {
     rillo::CInputRule m_input;
     rillo::CVisibility m_visibility;
     std::vector<std::unique_ptr<CSaverWnd>> m_windows; // the primary first
-    // Every monitor's water is stepped at once, in row bands on every core; the
-    // lists are made once the windows exist, so a tick allocates nothing.
+    // Every processor monitor's water is stepped at once, in row bands on every core;
+    // the lists, refilled at every tick (a window's GL engine may fail at any tick),
+    // have room for every window once the windows exist, so a tick allocates nothing.
     rillo::WorkerPool m_workers;
     std::vector<rillo::Rainfall*> m_rains;
     std::vector<const std::uint32_t*> m_pictures;
     std::vector<std::uint32_t*> m_frames;
+    std::vector<CSaverWnd*> m_processorWindows;
 };

@@ -16,6 +16,23 @@ std::int32_t Rainfall::GetStrength() const {
     return std::int32_t(std::uint32_t(m_settings.nAmplitude) - std::uint32_t(kStrengthOffset));
 }
 
+int Rainfall::DrawDrops(CRain& rain, const SaverSettings& settings, std::int32_t nScreenWidth,
+                        std::int32_t nScreenHeight, std::int32_t nFieldWidth,
+                        std::int32_t nFieldHeight, RippleDrop* pDrops) {
+    const ScreenRect accept = nFieldWidth > 0 && nFieldHeight > 0
+                                  ? CRain::AcceptanceRect(nFieldWidth, nFieldHeight)
+                                  : CRain::AcceptanceRect(0, 0);
+    const std::int32_t strength =
+        std::int32_t(std::uint32_t(settings.nAmplitude) - std::uint32_t(kStrengthOffset));
+    int drops = 0;
+    for (int attempt = 0; attempt < kAttemptsPerTick; ++attempt) {
+        const RainAttempt a = rain.Attempt(nScreenWidth, nScreenHeight, accept);
+        if (a.bDrop)
+            pDrops[drops++] = RippleDrop{a.nCellX, a.nCellY, settings.nWavelength, strength};
+    }
+    return drops;
+}
+
 int Rainfall::Tick(const std::uint32_t* pPicture, std::uint32_t* pFrame) {
     PrepareTick(pPicture, pFrame);
     m_ripple.RunPendingTasks();
@@ -25,17 +42,10 @@ int Rainfall::Tick(const std::uint32_t* pPicture, std::uint32_t* pFrame) {
 int Rainfall::PrepareTick(const std::uint32_t* pPicture, std::uint32_t* pFrame) {
     // An empty rectangle accepts nothing: the rain goes on, the water stays still.
     const bool bPictures = pPicture && pFrame && m_ripple.GetWidth() > 0;
-    const rillo::ScreenRect accept =
-        bPictures ? CRain::AcceptanceRect(m_ripple.GetWidth(), m_ripple.GetHeight())
-                  : CRain::AcceptanceRect(0, 0);
     RippleDrop drops[kAttemptsPerTick];
-    m_nSteps = 0;
-    for (int attempt = 0; attempt < kAttemptsPerTick; ++attempt) {
-        const RainAttempt a = m_rain.Attempt(m_nScreenWidth, m_nScreenHeight, accept);
-        if (a.bDrop)
-            drops[m_nSteps++] =
-                RippleDrop{a.nCellX, a.nCellY, m_settings.nWavelength, GetStrength()};
-    }
+    m_nSteps =
+        DrawDrops(m_rain, m_settings, m_nScreenWidth, m_nScreenHeight,
+                  bPictures ? m_ripple.GetWidth() : 0, bPictures ? m_ripple.GetHeight() : 0, drops);
     m_rcChanged = {};
     if (m_nSteps == 0)
         return 0;

@@ -46,6 +46,15 @@ class Rainfall {
     // The amplitude less the offset, wrapping as 32-bit arithmetic does.
     std::int32_t GetStrength() const;
 
+    // The drops of one tick, the rule every engine's tick follows: the rain's attempts
+    // over a screen of nScreenWidth x nScreenHeight pixels, each point inside the
+    // acceptance rectangle of a field of nFieldWidth x nFieldHeight cells (none when
+    // the field is empty) a drop of the settings' radius and strength. Writes them
+    // in order to pDrops (room for kAttemptsPerTick) and returns how many.
+    static int DrawDrops(CRain& rain, const SaverSettings& settings, std::int32_t nScreenWidth,
+                         std::int32_t nScreenHeight, std::int32_t nFieldWidth,
+                         std::int32_t nFieldHeight, RippleDrop* pDrops);
+
     const CRippleField& GetField() const { return m_ripple; }
     CRippleField& GetField() { return m_ripple; }
     const CRain& GetRain() const { return m_rain; }

@@ -1,6 +1,8 @@
-// The two values the user sets, as every window and dialog is handed them, and what a
-// save of them came to.
+// The two values the user sets, as every window and dialog is handed them, with the
+// profile's choice of engine beside them, and what a save of them came to.
 #pragma once
+
+#include "saver/engine_choice.h"
 
 #include <cstdint>
 #include <string>
@@ -14,6 +16,8 @@ constexpr std::int32_t kDefaultAmplitude = 100;
 struct SaverSettings {
     std::int32_t nWavelength = kDefaultWavelength; // the drops' radius in pixels
     std::int32_t nAmplitude = kDefaultAmplitude;   // a drop's strength, plus 36
+    // Read from the profile, never from the settings file, and never saved there.
+    EngineChoice engine = EngineChoice::Auto;
 };
 
 // What became of a save: the file written, or the file that could not be written and

@@ -59,6 +59,9 @@ class CSaverWnd : public CWaterWnd {
     const std::uint32_t* GetPicture() const { return m_dibSource.GetBits(); }
     std::uint32_t* GetFrame() { return m_dibFrame.GetBits(); }
     void DrawTick() { DrawChanged(); }
+    // A tick of this monitor's water on the GL engine, drawn; false when the water
+    // runs on the processor (from now on, if the GL engine just failed).
+    bool TickOnGl() { return RainOnGl(); }
 
   protected:
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;

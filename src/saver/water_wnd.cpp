@@ -3,6 +3,7 @@
 #include "framework/dc.h"
 #include "framework/win_app.h"
 #include "res/resource.h"
+#include "saver/gl_water.h"
 #include "saver/snapshot.h"
 
 #include <ocidl.h>
@@ -12,12 +13,12 @@ const wchar_t* const CWaterWnd::s_pszClassName = L"RilloWater";
 const wchar_t* const CWaterWnd::s_pszPreviewClassName = L"RilloPreview";
 
 CWaterWnd::CWaterWnd(const rillo::SaverSettings& settings)
-    : m_bPreview(true), m_rain(settings), m_bAutoDelete(TRUE) {}
+    : m_bPreview(true), m_rain(settings), m_settings(settings), m_bAutoDelete(TRUE) {}
 
 CWaterWnd::CWaterWnd(const rillo::SaverSettings& settings, const rillo::SaverScreen& screen,
                      DesktopCapture capture)
     : m_bPreview(false), m_screen(screen), m_capture(std::move(capture)),
-      m_rain(settings, screen.nSeed), m_bAutoDelete(FALSE) {}
+      m_rain(settings, screen.nSeed), m_settings(settings), m_bAutoDelete(FALSE) {}
 
 CWaterWnd::~CWaterWnd() = default;
 
@@ -26,7 +27,8 @@ BOOL CWaterWnd::Create(DWORD dwExStyle, DWORD dwStyle, const RECT& rect, CWnd* p
     // Only the full-screen window hides the pointer; over the preview pane the user
     // is still choosing a saver.
     static const BOOL registered =
-        CWnd::RegisterClass(s_pszClassName, CS_HREDRAW | CS_VREDRAW,
+        // A DC of its own: the GL engine's context keeps drawing on it.
+        CWnd::RegisterClass(s_pszClassName, CS_HREDRAW | CS_VREDRAW | CS_OWNDC,
                             ::LoadCursorW(GetAppInstance(), MAKEINTRESOURCEW(IDC_NOCURSOR)),
                             nullptr, nullptr) &&
         CWnd::RegisterClass(s_pszPreviewClassName, CS_HREDRAW | CS_VREDRAW,
@@ -99,6 +101,10 @@ LRESULT CWaterWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_PAINT:
         OnPaint();
         return 0;
+    case WM_NCDESTROY:
+        // The context goes while its window still exists.
+        m_pGl.reset();
+        return CWnd::WindowProc(message, wParam, lParam);
     default:
         return CWnd::WindowProc(message, wParam, lParam);
     }
@@ -107,6 +113,7 @@ LRESULT CWaterWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
 int CWaterWnd::OnCreate(LPCREATESTRUCT) {
     if (Default() == -1)
         return -1;
+    StartGlEngine();
     if (m_bTimer)
         SetTimer(kTimerId, kTickMilliseconds);
     return 0;
@@ -134,7 +141,37 @@ void CWaterWnd::FollowPane() {
                        want.bottom - want.top, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
+void CWaterWnd::StartGlEngine() {
+    // The preview keeps the processor engine; so does a window without its picture.
+    if (m_bPreview || m_settings.engine == rillo::EngineChoice::Cpu ||
+        m_dibSource.GetWidth() != m_nScreenWidth || m_dibSource.GetHeight() != m_nScreenHeight ||
+        m_dibSource.GetWidth() <= 0)
+        return;
+    // The frame is the picture until the first drop.
+    m_pGl = CGlWater::Create(m_hWnd, m_settings, m_screen.nSeed, m_nScreenWidth, m_nScreenHeight,
+                             m_dibSource.GetBits());
+}
+
+void CWaterWnd::StopGlEngine() {
+    if (!m_pGl)
+        return;
+    m_pGl->HandOver(m_rain, m_dibSource.GetBits(), m_dibFrame.GetBits());
+    m_pGl.reset();
+    ::InvalidateRect(m_hWnd, nullptr, FALSE);
+}
+
+bool CWaterWnd::RainOnGl() {
+    if (!m_pGl)
+        return false;
+    if (m_pGl->Tick())
+        return true;
+    StopGlEngine();
+    return false;
+}
+
 void CWaterWnd::Rain() {
+    if (RainOnGl())
+        return;
     // Both steps of a tick run before anything is drawn: the screen gets the tick's
     // last frame, once, and only the part of it the tick changed.
     m_rain.Tick(m_dibSource.GetBits(), m_dibFrame.GetBits());
@@ -154,6 +191,11 @@ void CWaterWnd::OnPaint() {
     CPaintDC dc(this);
     RECT client;
     GetClientRect(&client);
+    if (m_pGl) {
+        if (m_pGl->Show())
+            return;
+        StopGlEngine();
+    }
     if (m_bPreview) {
         dc.FillSolidRect(client, RGB(0, 0, 0));
         DrawPreviewTiles();

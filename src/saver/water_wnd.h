@@ -13,7 +13,10 @@
 #include "saver/snapshot.h"
 
 #include <cstdint>
+#include <memory>
 #include <string>
+
+class CGlWater;
 
 class CWaterWnd : public CWnd {
   public:
@@ -51,6 +54,14 @@ class CWaterWnd : public CWnd {
 
     // One tick of the rain, and its last frame drawn when the water moved.
     void Rain();
+    // One tick on the GL engine, drawn: true when the window's water runs there. A
+    // failure hands the water to the processor engine and returns false.
+    bool RainOnGl();
+    // The GL engine on this full-screen window, when the settings' choice, OpenGL and
+    // the self-test allow it; otherwise the processor engine goes on alone.
+    void StartGlEngine();
+    // Any failure of the GL engine: the processor engine takes the water over.
+    void StopGlEngine();
     // Draws the part of the frame the last tick changed, if any.
     void DrawChanged();
 
@@ -66,6 +77,8 @@ class CWaterWnd : public CWnd {
     CDibSurface m_dibSource; // the desktop under the water, never written after Create
     CDibSurface m_dibFrame;  // the frame rendered and drawn at every step
     rillo::Rainfall m_rain;  // the rain, its seed and the field
+    rillo::SaverSettings m_settings;
+    std::unique_ptr<CGlWater> m_pGl; // while the GL engine runs the water instead of m_rain
     std::wstring m_strSnapshotPath;
     bool m_bPrepared = false; // PreparePicture has run: the surfaces are the picture's
     BOOL m_bAutoDelete;

@@ -182,3 +182,35 @@ show_desktop() {
   desktop_pid=$last_pid
   wait_for 30 screen_shows "$1" || { echo "FAIL: the desktop picture never showed"; exit 1; }
 }
+
+# Which engine a running saver uses, seen from outside the process. The GL engine on
+# llvmpipe (Mesa's renderer on the processor, which a virtual display gives Wine)
+# keeps llvmpipe's drawing threads busy; the processor engine never draws through
+# OpenGL, so those threads stay idle or do not exist.
+# llvmpipe_ticks PID: the processor time, in clock ticks, of PID's llvmpipe threads.
+llvmpipe_ticks() {
+  local t sum=0 comm
+  for t in /proc/"$1"/task/*; do
+    comm=$(cat "$t/comm" 2>/dev/null) || continue
+    case $comm in llvmpipe-*) sum=$((sum + $(awk '{ print $14 + $15 }' "$t/stat" 2>/dev/null || echo 0))) ;; esac
+  done
+  echo "$sum"
+}
+# gl_draws PID SECONDS: llvmpipe's threads in PID work within SECONDS.
+gl_draws() {
+  local start
+  start=$(llvmpipe_ticks "$1")
+  wait_for "$2" eval '[ "$(llvmpipe_ticks '"$1"')" -ge $((start + 3)) ]'
+}
+# maps_has PID PATTERN: a module whose path matches PATTERN is mapped into PID.
+maps_has() { grep -qiE "$2" "/proc/$1/maps" 2>/dev/null; }
+
+# set_engine VALUE: the profile's "Engine" value for the next start; none: no value.
+set_engine() {
+  local key='HKCU\Software\Quorvane Inc.\rillo\Config'
+  if [ "$1" = none ]; then
+    wine_run reg delete "$key" /v Engine /f >/dev/null 2>&1 || true
+  else
+    wine_run reg add "$key" /v Engine /d "$1" /f >/dev/null 2>&1
+  fi
+}

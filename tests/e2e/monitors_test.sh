@@ -52,6 +52,8 @@ set_primary() {
   wine_run reg add "$key" /v UseXRandR /d N /f >/dev/null 2>&1
   wine_run reg add "$key" /v Managed /d N /f >/dev/null 2>&1
   wine_run reg add "$key" /v PrimaryMonitor /d "$1" /f >/dev/null 2>&1
+  # The water on OpenGL, which these heads offer too.
+  wine_run reg add 'HKCU\Software\Quorvane Inc.\rillo\Config' /v Engine /d gl /f >/dev/null 2>&1
   wineserver -k 2>/dev/null || true
   wineserver -w 2>/dev/null || true
 }
@@ -148,6 +150,8 @@ run_layout() {
     fi
     place=$((place + 1))
   done <"$work/$name.order"
+
+  check "$name: the GL engine draws (llvmpipe's threads work)" gl_draws "$saver" 10
 
   # Moves on the last monitor.
   moves_end "$name" "$(tail -n 1 "$work/$name.order")" "$vx" "$vy" "$saver"

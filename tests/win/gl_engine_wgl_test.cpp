@@ -112,9 +112,19 @@ TEST(GlEngineWgl, SelfTestAndRainMatchTheReference) {
     std::string why;
     if (!context.Make(why))
         GTEST_SKIP() << why;
+    // What the saver's start pays for the engine, printed for the record.
+    LARGE_INTEGER frequency, t0, t1, t2;
+    ::QueryPerformanceFrequency(&frequency);
+    ::QueryPerformanceCounter(&t0);
     rillo::CGlRippleEngine engine(&LoadGl);
+    ::QueryPerformanceCounter(&t1);
     ASSERT_TRUE(engine.IsUsable()) << engine.GetFailure();
     EXPECT_TRUE(rillo::RunGlSelfTest(engine, &why)) << why;
+    ::QueryPerformanceCounter(&t2);
+    const auto ms = [&](LARGE_INTEGER a, LARGE_INTEGER b) {
+        return double(b.QuadPart - a.QuadPart) * 1000.0 / double(frequency.QuadPart);
+    };
+    std::cout << "engine built in " << ms(t0, t1) << " ms, self-test " << ms(t1, t2) << " ms\n";
 
     std::mt19937 rng(5);
     for (auto [w, h] : {std::pair{3, 9}, {67, 23}, {1030, 5}}) {
