@@ -145,7 +145,7 @@ RILLO_VECTOR void StepRowAvx2(const std::int32_t* h, std::int32_t* w, const std:
 }
 
 const RippleKernels kAvx2Kernels = {"avx2",   RenderRowAvx2, PropagateRowAvx2, StepRowAvx2,
-                                    WidenRow, NarrowRow,     CopyRow};
+                                    WidenRow, NarrowRow,     CopyRow,          PropagateRow16};
 
 } // namespace
 

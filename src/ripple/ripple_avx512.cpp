@@ -199,17 +199,41 @@ RILLO_VECTOR_INLINE void StepRow(std::int32_t* w, const std::int32_t* r, std::in
         _mm_sfence(); // streamed stores are weakly ordered: publish the row's pixels
 }
 
+// Pixels alone, pipelined, fetched ahead and streamed as StepRow does them.
+template <bool kStream>
+RILLO_VECTOR_INLINE void RenderRow(const std::int32_t* h, std::int32_t width, std::int32_t cells,
+                                   std::int32_t i0, std::int32_t n, const std::uint32_t* src,
+                                   std::uint32_t* dst) {
+    const RowConstants c = MakeRowConstants(width, cells);
+    const std::int32_t end = i0 + n;
+    std::int32_t a = i0 & ~(kLanes - 1);
+    PixelBlock pixels =
+        PixelsAt(a, i0, end, c, src, Load(h + a), Load(h + a + 1), Load(h + a + width));
+    for (; a < end; a += kLanes) {
+        Prefetch(src, std::int64_t(a) + 8 * std::int64_t(width));
+        if (!kStream)
+            Prefetch(dst, std::int64_t(a) + kPrefetchAhead);
+        const std::int32_t b = a + kLanes;
+        const PixelBlock nextPixels = b < end ? PixelsAt(b, i0, end, c, src, Load(h + b),
+                                                         Load(h + b + 1), Load(h + b + width))
+                                              : pixels;
+        StorePixels<kStream>(h, width, cells, a, pixels, src, dst);
+        pixels = nextPixels;
+    }
+    if (kStream)
+        _mm_sfence();
+}
+
+// Frames smaller than this may still be in the cache when they are drawn.
+constexpr std::int32_t kStreamCells = 3 << 20;
+
 RILLO_VECTOR void RenderRowAvx512(const std::int32_t* h, std::int32_t width, std::int32_t cells,
                                   std::int32_t i0, std::int32_t n, const std::uint32_t* src,
                                   std::uint32_t* dst) {
-    const RowConstants c = MakeRowConstants(width, cells);
-    const std::int32_t end = i0 + n;
-    for (std::int32_t a = i0 & ~(kLanes - 1); a < end; a += kLanes) {
-        const __m512i hc = Load(h + a);
-        const PixelBlock b = ShadedBlock(hc, Load(h + a + 1), Load(h + a + width), a,
-                                         ActiveLanes(a, i0, end), c, src);
-        StorePixels(h, width, cells, a, b, src, dst);
-    }
+    if (cells >= kStreamCells && reinterpret_cast<std::uintptr_t>(dst) % 64 == 0)
+        RenderRow<true>(h, width, cells, i0, n, src, dst);
+    else
+        RenderRow<false>(h, width, cells, i0, n, src, dst);
 }
 
 RILLO_VECTOR void PropagateRowAvx512(std::int32_t* w, const std::int32_t* r, std::int32_t width,
@@ -237,8 +261,6 @@ RILLO_VECTOR void StepRowAvx512(const std::int32_t* h, std::int32_t* w, const st
                                 std::int32_t width, std::int32_t cells, std::int32_t i0,
                                 std::int32_t n, int shift, const std::uint32_t* src,
                                 std::uint32_t* dst) {
-    // Frames smaller than this may still be in the cache when they are drawn.
-    constexpr std::int32_t kStreamCells = 3 << 20;
     const bool bStream = cells >= kStreamCells && reinterpret_cast<std::uintptr_t>(dst) % 64 == 0;
     if (h == w && bStream)
         StepRow<true, true>(w, r, width, cells, i0, n, shift, src, dst);
@@ -254,8 +276,9 @@ RILLO_VECTOR void StepRowAvx512(const std::int32_t* h, std::int32_t* w, const st
     }
 }
 
-const RippleKernels kAvx512Kernels = {
-    "avx512", RenderRowAvx512, PropagateRowAvx512, StepRowAvx512, WidenRow, NarrowRow, CopyRow};
+const RippleKernels kAvx512Kernels = {"avx512",      RenderRowAvx512, PropagateRowAvx512,
+                                      StepRowAvx512, WidenRow,        NarrowRow,
+                                      CopyRow,       PropagateRow16};
 
 } // namespace
 

@@ -179,6 +179,7 @@ class CRippleField {
         return m_steps[0].nBuffer == n || (m_nSteps > 1 && m_steps[1].nBuffer == n);
     }
     void SweepBand(int nBand);
+    void SweepBandDirect(int nBand);
     void StoreBandEdges(int nBand);
     bool AllocateBands();
 
@@ -212,6 +213,7 @@ class CRippleField {
     // The pass being run.
     Step m_steps[2];
     int m_nSteps = 0;
+    bool m_bDirect = false; // the pass steps 16-bit rows in place
     const std::uint32_t* m_pSource = nullptr;
     std::uint32_t* m_pDest = nullptr;
 

@@ -82,6 +82,13 @@ struct RippleKernels {
     // n 32-bit heights copied, their least and greatest folded in likewise.
     void (*pfnCopyRow)(const std::int32_t* from, std::int32_t* to, std::int32_t n,
                        std::int32_t* pMin, std::int32_t* pMax);
+    // Wave step of n cells read straight from 16-bit rows: w the cells' old heights,
+    // up, mid and dn the rows above, at and below them in the other buffer (each
+    // read from one cell before to one cell after). The new heights go narrowed to
+    // out. Returns whether they all fit 16 bits; where not, out holds nothing useful.
+    bool (*pfnPropagateRow16)(std::int16_t* out, const std::int16_t* w, const std::int16_t* up,
+                              const std::int16_t* mid, const std::int16_t* dn, std::int32_t n,
+                              int shift);
 };
 
 // Plain C++, two cells per iteration: builds everywhere.
@@ -121,5 +128,19 @@ void NarrowRowPortable(const std::int32_t* from, std::int16_t* to, std::int32_t 
                        std::int32_t* pMin, std::int32_t* pMax);
 void CopyRowPortable(const std::int32_t* from, std::int32_t* to, std::int32_t n, std::int32_t* pMin,
                      std::int32_t* pMax);
+bool PropagateRow16Portable(std::int16_t* out, const std::int16_t* w, const std::int16_t* up,
+                            const std::int16_t* mid, const std::int16_t* dn, std::int32_t n,
+                            int shift);
+
+// The 16-bit wave step of one cell k, as PropagateCell computes it: from 16-bit
+// heights no sum wraps, so plain arithmetic gives the same integers.
+inline std::int32_t PropagateCell16(const std::int16_t* w, const std::int16_t* up,
+                                    const std::int16_t* mid, const std::int16_t* dn, std::int32_t k,
+                                    int shift) {
+    const std::int32_t s =
+        up[k - 1] + up[k] + up[k + 1] + mid[k - 1] + mid[k + 1] + dn[k - 1] + dn[k] + dn[k + 1];
+    const std::int32_t d = (s >> 2) - w[k];
+    return d - (d >> shift);
+}
 
 } // namespace rillo

@@ -130,7 +130,7 @@ RILLO_VECTOR void PropagateRowSse2(std::int32_t* w, const std::int32_t* r, std::
 }
 
 const RippleKernels kSse2Kernels = {"sse2",   RenderRowSse2, PropagateRowSse2, RowAnyWidth<true>,
-                                    WidenRow, NarrowRow,     CopyRowPortable};
+                                    WidenRow, NarrowRow,     CopyRowPortable,  PropagateRow16};
 
 } // namespace
 

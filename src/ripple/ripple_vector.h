@@ -254,6 +254,91 @@ RILLO_VECTOR void NarrowRow(const std::int32_t* from, std::int16_t* to, std::int
         NarrowRowPortable(from + k, to + k, n - k, pMin, pMax);
 }
 
+#if RILLO_VECTOR_BYTES == 16
+RILLO_VECTOR_INLINE Vec Or(Vec a, Vec b) {
+    return _mm_or_si128(a, b);
+}
+RILLO_VECTOR_INLINE Vec Xor(Vec a, Vec b) {
+    return _mm_xor_si128(a, b);
+}
+RILLO_VECTOR_INLINE bool IsZero(Vec v) {
+    return _mm_movemask_epi8(_mm_cmpeq_epi32(v, _mm_setzero_si128())) == 0xFFFF;
+}
+#elif RILLO_VECTOR_BYTES == 32
+RILLO_VECTOR_INLINE Vec Or(Vec a, Vec b) {
+    return _mm256_or_si256(a, b);
+}
+RILLO_VECTOR_INLINE Vec Xor(Vec a, Vec b) {
+    return _mm256_xor_si256(a, b);
+}
+RILLO_VECTOR_INLINE bool IsZero(Vec v) {
+    return _mm256_testz_si256(v, v) != 0;
+}
+#else
+RILLO_VECTOR_INLINE Vec Or(Vec a, Vec b) {
+    return _mm512_or_si512(a, b);
+}
+RILLO_VECTOR_INLINE Vec Xor(Vec a, Vec b) {
+    return _mm512_xor_si512(a, b);
+}
+RILLO_VECTOR_INLINE bool IsZero(Vec v) {
+    return _mm512_test_epi32_mask(v, v) == 0;
+}
+#endif
+
+// kLanes 16-bit cells from p on, widened.
+RILLO_VECTOR_INLINE Vec Load16(const std::int16_t* p) {
+#if RILLO_VECTOR_BYTES == 16
+    const __m128i v = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p));
+    return _mm_srai_epi32(_mm_unpacklo_epi16(v, v), 16);
+#elif RILLO_VECTOR_BYTES == 32
+    return _mm256_cvtepi16_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)));
+#else
+    return _mm512_cvtepi16_epi32(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)));
+#endif
+}
+
+// kLanes heights stored to p as 16-bit cells (saturated where they do not fit).
+RILLO_VECTOR_INLINE void Store16(std::int16_t* p, Vec v) {
+#if RILLO_VECTOR_BYTES == 16
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(p), _mm_packs_epi32(v, v));
+#elif RILLO_VECTOR_BYTES == 32
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(p),
+                     _mm_packs_epi32(_mm256_castsi256_si128(v), _mm256_extracti128_si256(v, 1)));
+#else
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), _mm512_cvtsepi32_epi16(v));
+#endif
+}
+
+// The wave step straight from 16-bit rows. The sums of 16-bit heights cannot wrap,
+// so this is the 32-bit rule exactly; a value fits 16 bits when its top 17 bits
+// are alike, which (v >> 15) ^ (v >> 31) == 0 tells.
+RILLO_VECTOR bool PropagateRow16(std::int16_t* out, const std::int16_t* w, const std::int16_t* up,
+                                 const std::int16_t* mid, const std::int16_t* dn, std::int32_t n,
+                                 int shift) {
+    const __m128i count = _mm_cvtsi32_si128(shift);
+    Vec bad = RILLO_MM(set1_epi32)(0);
+    std::int32_t k = 0;
+    for (; k + kLanes <= n; k += kLanes) {
+        Vec s = RILLO_MM(add_epi32)(Load16(up + k - 1), Load16(up + k));
+        s = RILLO_MM(add_epi32)(s, Load16(up + k + 1));
+        s = RILLO_MM(add_epi32)(s, RILLO_MM(add_epi32)(Load16(mid + k - 1), Load16(mid + k + 1)));
+        s = RILLO_MM(add_epi32)(s, RILLO_MM(add_epi32)(Load16(dn + k - 1), Load16(dn + k)));
+        s = RILLO_MM(add_epi32)(s, Load16(dn + k + 1));
+        const Vec d = RILLO_MM(sub_epi32)(RILLO_MM(srai_epi32)(s, 2), Load16(w + k));
+        const Vec v = RILLO_MM(sub_epi32)(d, RILLO_MM(sra_epi32)(d, count));
+        bad = Or(bad, Xor(RILLO_MM(srai_epi32)(v, 15), RILLO_MM(srai_epi32)(v, 31)));
+        Store16(out + k, v);
+    }
+    bool bFits = IsZero(bad);
+    for (; k < n; ++k) {
+        const std::int32_t v = PropagateCell16(w, up, mid, dn, k, shift);
+        bFits &= v >= INT16_MIN && v <= INT16_MAX;
+        out[k] = std::int16_t(v);
+    }
+    return bFits;
+}
+
 #if RILLO_VECTOR_BYTES > 16
 RILLO_VECTOR void CopyRow(const std::int32_t* from, std::int32_t* to, std::int32_t n,
                           std::int32_t* pMin, std::int32_t* pMax) {
