@@ -144,8 +144,9 @@ RILLO_VECTOR void StepRowAvx2(const std::int32_t* h, std::int32_t* w, const std:
     }
 }
 
-const RippleKernels kAvx2Kernels = {"avx2",   RenderRowAvx2, PropagateRowAvx2, StepRowAvx2,
-                                    WidenRow, NarrowRow,     CopyRow,          PropagateRow16};
+const RippleKernels kAvx2Kernels = {"avx2",      RenderRowAvx2, PropagateRowAvx2,
+                                    StepRowAvx2, WidenRow,      NarrowRow,
+                                    CopyRow,     nullptr,       PropagateRow16};
 
 } // namespace
 

@@ -236,6 +236,59 @@ RILLO_VECTOR void RenderRowAvx512(const std::int32_t* h, std::int32_t width, std
         RenderRow<false>(h, width, cells, i0, n, src, dst);
 }
 
+// The pixels of the block of cells k .. of a row stretch of n cells from column
+// c0 (cell i0) on, from 16-bit rows h0 and h1. Only the block's cells are loaded:
+// right of the stretch's last cell is at most the row's border cell.
+RILLO_VECTOR_INLINE PixelBlock Block16(const std::int16_t* h0, const std::int16_t* h1,
+                                       std::int32_t c0, std::int32_t i0, std::int32_t n,
+                                       std::int32_t k, const RowConstants& c,
+                                       const std::uint32_t* src) {
+    const std::int32_t left = n - k;
+    const __mmask16 active = left >= kLanes ? __mmask16(0xFFFF) : __mmask16((1u << left) - 1);
+    const std::int32_t col = c0 + k;
+    const __m512i hc = _mm512_cvtepi16_epi32(_mm256_maskz_loadu_epi16(active, h0 + col));
+    const __m512i hr = _mm512_cvtepi16_epi32(_mm256_maskz_loadu_epi16(active, h0 + col + 1));
+    const __m512i hw = _mm512_cvtepi16_epi32(_mm256_maskz_loadu_epi16(active, h1 + col));
+    return ShadedBlock(hc, hr, hw, i0 + k, active, c, src);
+}
+
+// Pixels from 16-bit rows. Their slopes are at most 65535 across, so no channel
+// wraps and no lane goes cell by cell; the row's last block loads only its cells.
+template <bool kStream>
+RILLO_VECTOR_INLINE void RenderRow16(const std::int16_t* h0, const std::int16_t* h1,
+                                     std::int32_t width, std::int32_t cells, std::int32_t i0,
+                                     std::int32_t n, const std::uint32_t* src, std::uint32_t* dst) {
+    const RowConstants c = MakeRowConstants(width, cells);
+    const std::int32_t c0 = i0 % width;
+    if (n <= 0)
+        return;
+    PixelBlock pixels = Block16(h0, h1, c0, i0, n, 0, c, src);
+    for (std::int32_t k = 0; k < n; k += kLanes) {
+        Prefetch(src, std::int64_t(i0 + k) + 8 * std::int64_t(width));
+        if (!kStream)
+            Prefetch(dst, std::int64_t(i0 + k) + kPrefetchAhead);
+        const PixelBlock nextPixels =
+            k + kLanes < n ? Block16(h0, h1, c0, i0, n, k + kLanes, c, src) : pixels;
+        std::uint32_t* to = dst + (i0 + k);
+        if (kStream && pixels.store == 0xFFFF && reinterpret_cast<std::uintptr_t>(to) % 64 == 0)
+            _mm512_stream_si512(reinterpret_cast<__m512i*>(to), pixels.pixels);
+        else
+            _mm512_mask_storeu_epi32(to, pixels.store, pixels.pixels);
+        pixels = nextPixels;
+    }
+    if (kStream)
+        _mm_sfence();
+}
+
+RILLO_VECTOR void RenderRow16Avx512(const std::int16_t* h0, const std::int16_t* h1,
+                                    std::int32_t width, std::int32_t cells, std::int32_t i0,
+                                    std::int32_t n, const std::uint32_t* src, std::uint32_t* dst) {
+    if (cells >= kStreamCells && reinterpret_cast<std::uintptr_t>(dst) % 64 == 0)
+        RenderRow16<true>(h0, h1, width, cells, i0, n, src, dst);
+    else
+        RenderRow16<false>(h0, h1, width, cells, i0, n, src, dst);
+}
+
 RILLO_VECTOR void PropagateRowAvx512(std::int32_t* w, const std::int32_t* r, std::int32_t width,
                                      std::int32_t i0, std::int32_t n, int shift) {
     const __m128i count = _mm_cvtsi32_si128(shift);
@@ -276,9 +329,9 @@ RILLO_VECTOR void StepRowAvx512(const std::int32_t* h, std::int32_t* w, const st
     }
 }
 
-const RippleKernels kAvx512Kernels = {"avx512",      RenderRowAvx512, PropagateRowAvx512,
-                                      StepRowAvx512, WidenRow,        NarrowRow,
-                                      CopyRow,       PropagateRow16};
+const RippleKernels kAvx512Kernels = {"avx512",      RenderRowAvx512,   PropagateRowAvx512,
+                                      StepRowAvx512, WidenRow,          NarrowRow,
+                                      CopyRow,       RenderRow16Avx512, PropagateRow16};
 
 } // namespace
 

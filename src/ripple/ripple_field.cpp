@@ -745,6 +745,8 @@ void CRippleField::SweepBandDirect(int nBand) {
             copyWide(heights[1], px + w);
             stamp(n, px, r, r + 2);
         }
+        const bool b16Pixels =
+            !bDropPixels && kernels.pfnRenderRow16 && !heights[0].bWide && !heights[1].bWide;
         const RowAt old = at(d, r), up = at(e, r - 1), mid = at(e, r), dn = at(e, r + 1);
         const bool bDropHere = s.bDrop && r >= drops[n].top && r < drops[n].bottom;
         bool bDirect = !bDropHere && !old.bWide && !up.bWide && !mid.bWide && !dn.bWide;
@@ -757,7 +759,11 @@ void CRippleField::SweepBandDirect(int nBand) {
             if (bPixels) {
                 const std::int32_t first = std::max(c, band.left);
                 const std::int32_t end = std::min(c + k, band.right);
-                if (first < end) {
+                if (first < end && b16Pixels) {
+                    kernels.pfnRenderRow16(static_cast<const std::int16_t*>(heights[0].p),
+                                           static_cast<const std::int16_t*>(heights[1].p), w, cells,
+                                           r * w + first, end - first, m_pSource, m_pDest);
+                } else if (first < end) {
                     if (!bDropPixels)
                         for (int q = 0; q < 2; ++q) {
                             const RowAt& from = heights[q];

@@ -74,9 +74,9 @@ bool PropagateRow16Portable(std::int16_t* out, const std::int16_t* w, const std:
     return bFits;
 }
 
-const RippleKernels kPortableKernels = {
-    "portable",       RenderRowPortable, PropagateRowPortable, nullptr,
-    WidenRowPortable, NarrowRowPortable, CopyRowPortable,      PropagateRow16Portable};
+const RippleKernels kPortableKernels = {"portable",      RenderRowPortable, PropagateRowPortable,
+                                        nullptr,         WidenRowPortable,  NarrowRowPortable,
+                                        CopyRowPortable, nullptr,           PropagateRow16Portable};
 
 #if !defined(RILLO_SSE2_KERNELS)
 const RippleKernels* Sse2Kernels() {

@@ -86,6 +86,12 @@ struct RippleKernels {
     // up, mid and dn the rows above, at and below them in the other buffer (each
     // read from one cell before to one cell after). The new heights go narrowed to
     // out. Returns whether they all fit 16 bits; where not, out holds nothing useful.
+    // Pixels of cells i0 .. i0 + n - 1 of row r = i0 / width, from 16-bit rows: h0 is
+    // row r of buffer 0 and h1 row r + 1, each from its first cell; null where a set
+    // has none (the rows are then widened for pfnRenderRow).
+    void (*pfnRenderRow16)(const std::int16_t* h0, const std::int16_t* h1, std::int32_t width,
+                           std::int32_t cells, std::int32_t i0, std::int32_t n,
+                           const std::uint32_t* src, std::uint32_t* dst);
     bool (*pfnPropagateRow16)(std::int16_t* out, const std::int16_t* w, const std::int16_t* up,
                               const std::int16_t* mid, const std::int16_t* dn, std::int32_t n,
                               int shift);

@@ -129,8 +129,9 @@ RILLO_VECTOR void PropagateRowSse2(std::int32_t* w, const std::int32_t* r, std::
         PropagateCell(w, r, width, i0 + k, shift);
 }
 
-const RippleKernels kSse2Kernels = {"sse2",   RenderRowSse2, PropagateRowSse2, RowAnyWidth<true>,
-                                    WidenRow, NarrowRow,     CopyRowPortable,  PropagateRow16};
+const RippleKernels kSse2Kernels = {
+    "sse2",    RenderRowSse2,   PropagateRowSse2, RowAnyWidth<true>, WidenRow,
+    NarrowRow, CopyRowPortable, nullptr,          PropagateRow16};
 
 } // namespace
 
