@@ -26,11 +26,13 @@ inline std::uint32_t ClampChannel(std::int32_t v) {
     return v < 0 ? 0u : v > 255 ? 255u : std::uint32_t(v);
 }
 
-// One destination pixel i from buffer-0 heights h. cells = width * height.
-inline void RenderCell(const std::int32_t* h, std::int32_t width, std::int32_t cells,
-                       std::int32_t i, const std::uint32_t* src, std::uint32_t* dst) {
-    const std::int32_t gx = WrapSub(h[i], h[i + 1]);
-    const std::int32_t gy = WrapSub(h[i], h[i + width]);
+// One destination pixel i from the buffer-0 heights of its cell (hc), the cell
+// right of it (hr) and the one below it in memory (hd). cells = width * height.
+inline void RenderCellOf(std::int32_t hc, std::int32_t hr, std::int32_t hd, std::int32_t width,
+                         std::int32_t cells, std::int32_t i, const std::uint32_t* src,
+                         std::uint32_t* dst) {
+    const std::int32_t gx = WrapSub(hc, hr);
+    const std::int32_t gy = WrapSub(hc, hd);
     const std::int32_t f = WrapAdd(WrapAdd(i, WrapMul(gy >> 3, width)), gx >> 3);
     if (f <= 0 || f >= cells)
         return; // outside the picture: the pixel keeps what it had
@@ -39,6 +41,12 @@ inline void RenderCell(const std::int32_t* h, std::int32_t width, std::int32_t c
     const std::uint32_t g = ClampChannel(WrapSub(std::int32_t((p >> 8) & 0xFF), gx));
     const std::uint32_t r = ClampChannel(WrapSub(std::int32_t((p >> 16) & 0xFF), gx));
     dst[i] = (r << 16) | (g << 8) | b;
+}
+
+// One destination pixel i from buffer-0 heights h.
+inline void RenderCell(const std::int32_t* h, std::int32_t width, std::int32_t cells,
+                       std::int32_t i, const std::uint32_t* src, std::uint32_t* dst) {
+    RenderCellOf(h[i], h[i + 1], h[i + width], width, cells, i, src, dst);
 }
 
 // One damped wave step of cell i: w from its eight neighbours in r. shift is 0..31.
