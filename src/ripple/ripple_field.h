@@ -4,9 +4,9 @@
 // right shifts, so every frame is bit-exact on every compiler and instruction set.
 // A row of heights is stored as 16-bit cells whenever all of its values fit (real
 // rain stays well inside), which halves the memory a step moves, and as 32-bit
-// cells otherwise. A step works on 32-bit copies of a few rows at a time, so both
-// widths give the same frames; a tick's two steps run in one sweep, in row bands
-// on every core.
+// cells otherwise. A step reads and writes the 16-bit rows themselves where it
+// can and works on 32-bit copies of rows where it cannot, so both widths give the
+// same frames; a tick's two steps run in one sweep, in row bands on every core.
 // Cell (c, r) is element r * width + c, the same index as the pixel at that place.
 //
 // The field remembers where buffer 0 has changed since its last pixel pass, so that
