@@ -18,12 +18,13 @@ namespace {
 // Eight shaded pixels from cell i on, into *pOut. Returns false when a sample
 // falls outside the picture or a channel would wrap; the caller then goes cell by
 // cell.
-RILLO_VECTOR_INLINE bool ShadedBlock(const std::int32_t* h, std::int32_t width, std::int32_t i,
-                                     __m256i vi, __m256i lastIndex, const std::uint32_t* src,
-                                     __m256i* pOut) {
-    const __m256i hc = Load(h + i);
-    const __m256i gx = _mm256_sub_epi32(hc, Load(h + i + 1));
-    const __m256i gy = _mm256_sub_epi32(hc, Load(h + i + width));
+// From the cells' heights hc, their right-hand neighbours' hr and those one row
+// up in memory hd.
+RILLO_VECTOR_INLINE bool ShadedBlockOf(__m256i hc, __m256i hr, __m256i hd, std::int32_t width,
+                                       __m256i vi, __m256i lastIndex, const std::uint32_t* src,
+                                       __m256i* pOut) {
+    const __m256i gx = _mm256_sub_epi32(hc, hr);
+    const __m256i gy = _mm256_sub_epi32(hc, hd);
     const __m256i f =
         _mm256_add_epi32(_mm256_add_epi32(vi, _mm256_mullo_epi32(_mm256_srai_epi32(gy, 3),
                                                                  _mm256_set1_epi32(width))),
@@ -45,6 +46,13 @@ RILLO_VECTOR_INLINE bool ShadedBlock(const std::int32_t* h, std::int32_t width, 
                                       std::int32_t(src[fi[6]]), std::int32_t(src[fi[7]]));
     *pOut = Shade(_mm256_inserti128_si256(_mm256_castsi128_si256(lo), hi, 1), gx);
     return true;
+}
+
+RILLO_VECTOR_INLINE bool ShadedBlock(const std::int32_t* h, std::int32_t width, std::int32_t i,
+                                     __m256i vi, __m256i lastIndex, const std::uint32_t* src,
+                                     __m256i* pOut) {
+    return ShadedBlockOf(Load(h + i), Load(h + i + 1), Load(h + i + width), width, vi, lastIndex,
+                         src, pOut);
 }
 
 // Eight pixels from cell i on, written to dst (cell by cell where the block cannot
@@ -73,6 +81,35 @@ RILLO_VECTOR void RenderRowAvx2(const std::int32_t* h, std::int32_t width, std::
     }
     for (; k < n; ++k)
         RenderCell(h, width, cells, i0 + k, src, dst);
+}
+
+// Pixels from 16-bit rows: h0 the row of cells i0 .., h1 the one after it, both
+// from their first cell.
+RILLO_VECTOR void RenderRow16Avx2(const std::int16_t* h0, const std::int16_t* h1,
+                                  std::int32_t width, std::int32_t cells, std::int32_t i0,
+                                  std::int32_t n, const std::uint32_t* src, std::uint32_t* dst) {
+    const __m256i lastIndex = _mm256_set1_epi32(cells - 2);
+    const std::int32_t c0 = i0 % width;
+    const std::int16_t* row = h0 + c0;
+    const std::int16_t* below = h1 + c0;
+    __m256i vi = _mm256_add_epi32(_mm256_set1_epi32(i0), _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7));
+    std::int32_t k = 0;
+    for (; k + 8 <= n; k += 8, vi = _mm256_add_epi32(vi, _mm256_set1_epi32(8))) {
+        const std::int32_t i = i0 + k;
+        if ((k & 7) == 0)
+            Prefetch(src, std::int64_t(i) + 8 * std::int64_t(width));
+        if ((k & 15) == 0)
+            Prefetch(dst, std::int64_t(i) + kPrefetchAhead);
+        __m256i pixels;
+        if (ShadedBlockOf(Load16(row + k), Load16(row + k + 1), Load16(below + k), width, vi,
+                          lastIndex, src, &pixels))
+            Store(dst + i, pixels);
+        else
+            for (std::int32_t j = k; j < k + 8; ++j)
+                RenderCellOf(row[j], row[j + 1], below[j], width, cells, i0 + j, src, dst);
+    }
+    for (; k < n; ++k)
+        RenderCellOf(row[k], row[k + 1], below[k], width, cells, i0 + k, src, dst);
 }
 
 RILLO_VECTOR void PropagateRowAvx2(std::int32_t* w, const std::int32_t* r, std::int32_t width,
@@ -144,8 +181,9 @@ RILLO_VECTOR void StepRowAvx2(const std::int32_t* h, std::int32_t* w, const std:
     }
 }
 
-const RippleKernels kAvx2Kernels = {"avx2",   RenderRowAvx2, PropagateRowAvx2, StepRowAvx2,
-                                    WidenRow, NarrowRow,     CopyRow};
+const RippleKernels kAvx2Kernels = {"avx2",      RenderRowAvx2,   PropagateRowAvx2,
+                                    StepRowAvx2, WidenRow,        NarrowRow,
+                                    CopyRow,     RenderRow16Avx2, PropagateRow16};
 
 } // namespace
 

@@ -199,17 +199,94 @@ RILLO_VECTOR_INLINE void StepRow(std::int32_t* w, const std::int32_t* r, std::in
         _mm_sfence(); // streamed stores are weakly ordered: publish the row's pixels
 }
 
+// Pixels alone, pipelined, fetched ahead and streamed as StepRow does them.
+template <bool kStream>
+RILLO_VECTOR_INLINE void RenderRow(const std::int32_t* h, std::int32_t width, std::int32_t cells,
+                                   std::int32_t i0, std::int32_t n, const std::uint32_t* src,
+                                   std::uint32_t* dst) {
+    const RowConstants c = MakeRowConstants(width, cells);
+    const std::int32_t end = i0 + n;
+    std::int32_t a = i0 & ~(kLanes - 1);
+    PixelBlock pixels =
+        PixelsAt(a, i0, end, c, src, Load(h + a), Load(h + a + 1), Load(h + a + width));
+    for (; a < end; a += kLanes) {
+        Prefetch(src, std::int64_t(a) + 8 * std::int64_t(width));
+        if (!kStream)
+            Prefetch(dst, std::int64_t(a) + kPrefetchAhead);
+        const std::int32_t b = a + kLanes;
+        const PixelBlock nextPixels = b < end ? PixelsAt(b, i0, end, c, src, Load(h + b),
+                                                         Load(h + b + 1), Load(h + b + width))
+                                              : pixels;
+        StorePixels<kStream>(h, width, cells, a, pixels, src, dst);
+        pixels = nextPixels;
+    }
+    if (kStream)
+        _mm_sfence();
+}
+
+// Frames smaller than this may still be in the cache when they are drawn.
+constexpr std::int32_t kStreamCells = 3 << 20;
+
 RILLO_VECTOR void RenderRowAvx512(const std::int32_t* h, std::int32_t width, std::int32_t cells,
                                   std::int32_t i0, std::int32_t n, const std::uint32_t* src,
                                   std::uint32_t* dst) {
+    if (cells >= kStreamCells && reinterpret_cast<std::uintptr_t>(dst) % 64 == 0)
+        RenderRow<true>(h, width, cells, i0, n, src, dst);
+    else
+        RenderRow<false>(h, width, cells, i0, n, src, dst);
+}
+
+// The pixels of the block of cells k .. of a row stretch of n cells from column
+// c0 (cell i0) on, from 16-bit rows h0 and h1. Only the block's cells are loaded:
+// right of the stretch's last cell is at most the row's border cell.
+RILLO_VECTOR_INLINE PixelBlock Block16(const std::int16_t* h0, const std::int16_t* h1,
+                                       std::int32_t c0, std::int32_t i0, std::int32_t n,
+                                       std::int32_t k, const RowConstants& c,
+                                       const std::uint32_t* src) {
+    const std::int32_t left = n - k;
+    const __mmask16 active = left >= kLanes ? __mmask16(0xFFFF) : __mmask16((1u << left) - 1);
+    const std::int32_t col = c0 + k;
+    const __m512i hc = _mm512_cvtepi16_epi32(_mm256_maskz_loadu_epi16(active, h0 + col));
+    const __m512i hr = _mm512_cvtepi16_epi32(_mm256_maskz_loadu_epi16(active, h0 + col + 1));
+    const __m512i hw = _mm512_cvtepi16_epi32(_mm256_maskz_loadu_epi16(active, h1 + col));
+    return ShadedBlock(hc, hr, hw, i0 + k, active, c, src);
+}
+
+// Pixels from 16-bit rows. Their slopes are at most 65535 across, so no channel
+// wraps and no lane goes cell by cell; the row's last block loads only its cells.
+template <bool kStream>
+RILLO_VECTOR_INLINE void RenderRow16(const std::int16_t* h0, const std::int16_t* h1,
+                                     std::int32_t width, std::int32_t cells, std::int32_t i0,
+                                     std::int32_t n, const std::uint32_t* src, std::uint32_t* dst) {
     const RowConstants c = MakeRowConstants(width, cells);
-    const std::int32_t end = i0 + n;
-    for (std::int32_t a = i0 & ~(kLanes - 1); a < end; a += kLanes) {
-        const __m512i hc = Load(h + a);
-        const PixelBlock b = ShadedBlock(hc, Load(h + a + 1), Load(h + a + width), a,
-                                         ActiveLanes(a, i0, end), c, src);
-        StorePixels(h, width, cells, a, b, src, dst);
+    const std::int32_t c0 = i0 % width;
+    if (n <= 0)
+        return;
+    PixelBlock pixels = Block16(h0, h1, c0, i0, n, 0, c, src);
+    for (std::int32_t k = 0; k < n; k += kLanes) {
+        Prefetch(src, std::int64_t(i0 + k) + 8 * std::int64_t(width));
+        if (!kStream)
+            Prefetch(dst, std::int64_t(i0 + k) + kPrefetchAhead);
+        const PixelBlock nextPixels =
+            k + kLanes < n ? Block16(h0, h1, c0, i0, n, k + kLanes, c, src) : pixels;
+        std::uint32_t* to = dst + (i0 + k);
+        if (kStream && pixels.store == 0xFFFF && reinterpret_cast<std::uintptr_t>(to) % 64 == 0)
+            _mm512_stream_si512(reinterpret_cast<__m512i*>(to), pixels.pixels);
+        else
+            _mm512_mask_storeu_epi32(to, pixels.store, pixels.pixels);
+        pixels = nextPixels;
     }
+    if (kStream)
+        _mm_sfence();
+}
+
+RILLO_VECTOR void RenderRow16Avx512(const std::int16_t* h0, const std::int16_t* h1,
+                                    std::int32_t width, std::int32_t cells, std::int32_t i0,
+                                    std::int32_t n, const std::uint32_t* src, std::uint32_t* dst) {
+    if (cells >= kStreamCells && reinterpret_cast<std::uintptr_t>(dst) % 64 == 0)
+        RenderRow16<true>(h0, h1, width, cells, i0, n, src, dst);
+    else
+        RenderRow16<false>(h0, h1, width, cells, i0, n, src, dst);
 }
 
 RILLO_VECTOR void PropagateRowAvx512(std::int32_t* w, const std::int32_t* r, std::int32_t width,
@@ -237,8 +314,6 @@ RILLO_VECTOR void StepRowAvx512(const std::int32_t* h, std::int32_t* w, const st
                                 std::int32_t width, std::int32_t cells, std::int32_t i0,
                                 std::int32_t n, int shift, const std::uint32_t* src,
                                 std::uint32_t* dst) {
-    // Frames smaller than this may still be in the cache when they are drawn.
-    constexpr std::int32_t kStreamCells = 3 << 20;
     const bool bStream = cells >= kStreamCells && reinterpret_cast<std::uintptr_t>(dst) % 64 == 0;
     if (h == w && bStream)
         StepRow<true, true>(w, r, width, cells, i0, n, shift, src, dst);
@@ -254,8 +329,9 @@ RILLO_VECTOR void StepRowAvx512(const std::int32_t* h, std::int32_t* w, const st
     }
 }
 
-const RippleKernels kAvx512Kernels = {
-    "avx512", RenderRowAvx512, PropagateRowAvx512, StepRowAvx512, WidenRow, NarrowRow, CopyRow};
+const RippleKernels kAvx512Kernels = {"avx512",      RenderRowAvx512,   PropagateRowAvx512,
+                                      StepRowAvx512, WidenRow,          NarrowRow,
+                                      CopyRow,       RenderRow16Avx512, PropagateRow16};
 
 } // namespace
 

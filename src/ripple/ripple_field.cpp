@@ -18,6 +18,9 @@ namespace {
 // Rows at either end of a band that the neighbouring bands read: they are stored
 // only once every band has swept.
 constexpr std::int32_t kEdgeRows = 2;
+// Rows a band keeps aside per buffer: its edge rows, and the rows next to it
+// whose first step it works out for itself (slots 2 * kEdgeRows and one more).
+constexpr std::int32_t kSlotRows = 2 * kEdgeRows + 2;
 
 // Fields smaller than this are swept in one band: threads would cost more than
 // they save.
@@ -31,6 +34,8 @@ constexpr std::int32_t kMaxWindowRows = 32;
 
 // Rows ahead of the first step's row that are fetched from memory while it runs.
 constexpr std::int32_t kFetchAhead = 2;
+// Rows ahead of a row being drawn whose picture is fetched meanwhile.
+constexpr std::int32_t kSampleAhead = 8;
 
 // Cells of one row handed to separate render and wave kernels at a time.
 // Rendering a stretch and then propagating it keeps the rows it shares with the
@@ -215,7 +220,7 @@ bool CRippleField::AllocateBands() {
     const std::uint64_t window =
         (std::uint64_t(rows) * std::uint64_t(w) + 2 * rillo::kHeightPadding + 15) &
         ~std::uint64_t(15);
-    const std::uint64_t perBand = 2 * window + 2 * std::uint64_t(2 * kEdgeRows) * std::uint64_t(w);
+    const std::uint64_t perBand = 2 * window + 2 * std::uint64_t(kSlotRows) * std::uint64_t(w);
     if (perBand > PTRDIFF_MAX / sizeof(std::int32_t) / std::uint64_t(bands))
         return false;
     HeightStorage scratch(new (std::align_val_t(64), std::nothrow)
@@ -233,7 +238,7 @@ bool CRippleField::AllocateBands() {
             b.pWindow[n] = p + std::size_t(window) * std::size_t(n) + rillo::kHeightPadding;
         for (int n = 0; n < 2; ++n)
             b.pEdge[n] = p + 2 * std::size_t(window) +
-                         std::size_t(2 * kEdgeRows) * std::size_t(w) * std::size_t(n);
+                         std::size_t(kSlotRows) * std::size_t(w) * std::size_t(n);
     }
     m_nWindowRows = rows;
     m_pScratch = std::move(scratch);
@@ -414,6 +419,11 @@ int CRippleField::PrepareSteps(const RippleDrop* pDrops, int nSteps, const std::
 void CRippleField::PreparePass(int nSteps) {
     m_nSteps = nSteps;
     ++m_nPasses;
+    // Rows are stepped straight from their 16-bit cells while nearly all are kept
+    // so; a row that is not goes through 32-bit copies on its own.
+    m_bDirect = false;
+    if (!m_bWideOnly && m_pKernels->pfnPropagateRow16)
+        m_bDirect = std::int64_t(CountWideRows()) * 16 <= m_nHeight;
 }
 
 void CRippleField::RunPendingTasks() {
@@ -456,6 +466,10 @@ void CRippleField::FinishSteps() {
 }
 
 void CRippleField::SweepBand(int nBand) {
+    if (m_bDirect) {
+        SweepBandDirect(nBand);
+        return;
+    }
     Band& b = m_pBands[nBand];
     const rillo::RippleKernels& kernels = *m_pKernels;
     const std::int32_t w = m_nWidth;
@@ -600,6 +614,203 @@ void CRippleField::SweepBand(int nBand) {
         advanceSecond(INT64_MAX);
     for (std::int32_t j = b.nWinFirst; j < b.nWinFirst + b.nWinRows; ++j)
         finish(j);
+}
+
+// The same steps as SweepBand, reading and writing the stored rows themselves. A
+// step's row is computed from 16-bit cells by the kernel set's direct loop when
+// the rows it reads are 16-bit, no drop falls on it and its heights fit 16 bits;
+// otherwise from 32-bit copies of the rows it reads, in the band's window. Rows
+// the neighbouring bands read wait in the band's slots as 32-bit cells.
+void CRippleField::SweepBandDirect(int nBand) {
+    Band& b = m_pBands[nBand];
+    const rillo::RippleKernels& kernels = *m_pKernels;
+    const std::int32_t w = m_nWidth;
+    const std::int32_t h = m_nHeight;
+    const std::int32_t cells = w * h;
+    const std::int32_t r0 = b.nFirst, r1 = b.nEnd;
+    const std::int32_t lo = std::max(r0 - 1, 1), hi = std::min(r1 + 1, h - 1);
+    const Step& a = m_steps[0];
+    const Step* pB = m_nSteps > 1 ? &m_steps[1] : nullptr;
+    for (std::int32_t& row : b.nEdgeRow)
+        row = -1;
+    b.nRows = b.nWideRows = 0;
+    std::int32_t nextA = lo, nextB = r0;
+    RippleRect drops[2];
+    for (int n = 0; n < m_nSteps; ++n)
+        if (m_steps[n].bDrop)
+            drops[n] = DropRect(m_steps[n].drop);
+
+    // The slot row j of this band goes to once stepped, or -1 when it goes to the
+    // stored rows.
+    const auto slotOf = [&](std::int32_t j) -> int {
+        if (j == r0 - 1)
+            return 2 * kEdgeRows;
+        if (j == r1)
+            return 2 * kEdgeRows + 1;
+        if (j < r0 + kEdgeRows)
+            return j - r0;
+        if (j >= r1 - kEdgeRows)
+            return j - r1 + 2 * kEdgeRows;
+        return -1;
+    };
+    struct RowAt {
+        void* p;
+        bool bWide;
+    };
+    // Where row j of buffer n is now: the stored row, or a slot once this pass has
+    // stepped it there.
+    const auto at = [&](int n, std::int32_t j) -> RowAt {
+        const bool bDone = (n == a.nBuffer && j >= lo && j < nextA) ||
+                           (pB && n == pB->nBuffer && j >= r0 && j < nextB);
+        const int slot = bDone ? slotOf(j) : -1;
+        if (slot >= 0)
+            return {b.pEdge[n] + std::ptrdiff_t(slot) * w, true};
+        return {static_cast<std::int32_t*>(Storage(n)) + std::ptrdiff_t(j) * w, IsWideRow(n, j)};
+    };
+    const auto copyWide = [&](const RowAt& from, std::int32_t* to) {
+        if (from.bWide)
+            std::memcpy(to, from.p, std::size_t(w) * 4);
+        else
+            kernels.pfnWidenRow(static_cast<const std::int16_t*>(from.p), to, w);
+    };
+    // Stamps step n's drop on the rows first .. end - 1 of a copy whose row first is at p.
+    const auto stamp = [&](int n, std::int32_t* p, std::int32_t first, std::int32_t end) {
+        const Step& s = m_steps[n];
+        if (s.bDrop && first < drops[n].bottom && end > drops[n].top)
+            Stamp<std::int32_t>(reinterpret_cast<std::uintptr_t>(RowsBase(p, first, w)), w, h,
+                                s.drop, first, end);
+    };
+    // Row j of the buffer step n writes is final.
+    const auto place16 = [&](int n, std::int32_t j, const std::int16_t* p) {
+        const int d = m_steps[n].nBuffer;
+        const int slot = slotOf(j);
+        if (slot >= 0) {
+            kernels.pfnWidenRow(p, b.pEdge[d] + std::ptrdiff_t(slot) * w, w);
+        } else {
+            std::memcpy(static_cast<std::int32_t*>(Storage(d)) + std::ptrdiff_t(j) * w, p,
+                        std::size_t(w) * 2);
+            m_pWideRows[d][j] = 0;
+            ++b.nRows;
+        }
+        if (slot >= 0 && slot < 2 * kEdgeRows)
+            b.nEdgeRow[slot] = j;
+    };
+    const auto place32 = [&](int n, std::int32_t j, const std::int32_t* p) {
+        const int d = m_steps[n].nBuffer;
+        const int slot = slotOf(j);
+        if (slot >= 0)
+            std::memcpy(b.pEdge[d] + std::ptrdiff_t(slot) * w, p, std::size_t(w) * 4);
+        else
+            StoreRow(d, j, p, b);
+        if (slot >= 0 && slot < 2 * kEdgeRows)
+            b.nEdgeRow[slot] = j;
+    };
+    // Columns c .. c + n - 1 of row j of both height maps, and of the picture's row
+    // kSampleAhead further on, fetched from memory while a stretch is worked on:
+    // the rows are read when their turn comes, and samples reach a few rows past
+    // their pixel.
+    const auto fetch = [&](std::int32_t j, std::int32_t c, std::int32_t n) {
+        const auto lines = [](const void* p, std::ptrdiff_t bytes) {
+            for (std::ptrdiff_t k = 0; k < bytes; k += 64)
+                __builtin_prefetch(static_cast<const char*>(p) + k, 0, 3);
+        };
+        if (m_pSource && j + kSampleAhead < h)
+            lines(m_pSource + std::ptrdiff_t(j + kSampleAhead) * w + c, std::ptrdiff_t(n) * 4);
+        if (j > hi)
+            return;
+        for (int m = 0; m < 2; ++m) {
+            const int size = IsWideRow(m, j) ? 4 : 2;
+            lines(reinterpret_cast<const char*>(static_cast<const std::int32_t*>(Storage(m)) +
+                                                std::ptrdiff_t(j) * w) +
+                      std::ptrdiff_t(c) * size,
+                  std::ptrdiff_t(n) * size);
+        }
+    };
+    std::int32_t* const pCopyR = b.pWindow[0]; // rows r - 1 .. r + 1 the wave reads
+    std::int32_t* const pCopyW = b.pWindow[1]; // row r it writes, then the pixels' rows
+    // Row r of step n: its pixels where the band owns them, from 32-bit copies of
+    // the heights, and its wave, in stretches; the first step fetches the rows it
+    // reads later meanwhile.
+    const auto stepRow = [&](int n, std::int32_t r) {
+        const Step& s = m_steps[n];
+        const int d = s.nBuffer, e = d ^ 1;
+        const RippleRect& band = s.rcPixels;
+        const bool bPixels = m_pDest && r >= r0 && r < r1 && r >= band.top && r < band.bottom;
+        const RowAt heights[2] = {at(0, r), at(0, r + 1)};
+        std::int32_t* const px = pCopyW + w;
+        const bool bDropPixels =
+            bPixels && d == 0 && s.bDrop && r + 2 > drops[n].top && r < drops[n].bottom;
+        if (bDropPixels) { // the drop lands before the pixels are drawn: whole rows then
+            copyWide(heights[0], px);
+            copyWide(heights[1], px + w);
+            stamp(n, px, r, r + 2);
+        }
+        const bool b16Pixels =
+            !bDropPixels && kernels.pfnRenderRow16 && !heights[0].bWide && !heights[1].bWide;
+        const RowAt old = at(d, r), up = at(e, r - 1), mid = at(e, r), dn = at(e, r + 1);
+        const bool bDropHere = s.bDrop && r >= drops[n].top && r < drops[n].bottom;
+        bool bDirect = !bDropHere && !old.bWide && !up.bWide && !mid.bWide && !dn.bWide;
+        auto* const out = reinterpret_cast<std::int16_t*>(pCopyW);
+        const auto* const pw = static_cast<const std::int16_t*>(old.p);
+        for (std::int32_t c = 1; c < w - 1; c += kStretch) {
+            const std::int32_t k = w - 1 - c < kStretch ? w - 1 - c : kStretch;
+            if (n == 0)
+                fetch(r + kFetchAhead, c == 1 ? 0 : c, c + k == w - 1 ? k + 2 : k);
+            if (bPixels) {
+                const std::int32_t first = std::max(c, band.left);
+                const std::int32_t end = std::min(c + k, band.right);
+                if (first < end && b16Pixels) {
+                    kernels.pfnRenderRow16(static_cast<const std::int16_t*>(heights[0].p),
+                                           static_cast<const std::int16_t*>(heights[1].p), w, cells,
+                                           r * w + first, end - first, m_pSource, m_pDest);
+                } else if (first < end) {
+                    if (!bDropPixels)
+                        for (int q = 0; q < 2; ++q) {
+                            const RowAt& from = heights[q];
+                            std::int32_t* to = px + std::ptrdiff_t(q) * w + first;
+                            const std::int32_t count = end + 1 - first;
+                            if (from.bWide)
+                                std::memcpy(to, static_cast<const std::int32_t*>(from.p) + first,
+                                            std::size_t(count) * 4);
+                            else
+                                kernels.pfnWidenRow(
+                                    static_cast<const std::int16_t*>(from.p) + first, to, count);
+                        }
+                    kernels.pfnRenderRow(RowsBase(px, r, w), w, cells, r * w + first, end - first,
+                                         m_pSource, m_pDest);
+                }
+            }
+            if (bDirect)
+                bDirect = kernels.pfnPropagateRow16(
+                    out + c, pw + c, static_cast<const std::int16_t*>(up.p) + c,
+                    static_cast<const std::int16_t*>(mid.p) + c,
+                    static_cast<const std::int16_t*>(dn.p) + c, k, s.nShift);
+        }
+        if (bDirect) {
+            out[0] = pw[0];
+            out[w - 1] = pw[w - 1];
+            place16(n, r, out);
+            return;
+        }
+        copyWide(up, pCopyR);
+        copyWide(mid, pCopyR + w);
+        copyWide(dn, pCopyR + 2 * std::ptrdiff_t(w));
+        copyWide(old, pCopyW);
+        stamp(n, pCopyW, r, r + 1);
+        kernels.pfnPropagateRow(RowsBase(pCopyW, r, w), RowsBase(pCopyR, r - 1, w), w, r * w + 1,
+                                w - 2, s.nShift);
+        place32(n, r, pCopyW);
+    };
+    // The second step follows two rows behind: its row q reads the first step's
+    // rows up to q + 1 and overwrites what the first step's row q + 1 read.
+    for (std::int32_t r = lo; r < hi; ++r) {
+        stepRow(0, r);
+        nextA = r + 1;
+        for (; pB && nextB < r1 && nextB + 2 <= nextA; ++nextB)
+            stepRow(1, nextB);
+    }
+    for (; pB && nextB < r1; ++nextB)
+        stepRow(1, nextB);
 }
 
 void CRippleField::StoreBandEdges(int nBand) {

@@ -4,9 +4,9 @@
 // right shifts, so every frame is bit-exact on every compiler and instruction set.
 // A row of heights is stored as 16-bit cells whenever all of its values fit (real
 // rain stays well inside), which halves the memory a step moves, and as 32-bit
-// cells otherwise. A step works on 32-bit copies of a few rows at a time, so both
-// widths give the same frames; a tick's two steps run in one sweep, in row bands
-// on every core.
+// cells otherwise. A step reads and writes the 16-bit rows themselves where it
+// can and works on 32-bit copies of rows where it cannot, so both widths give the
+// same frames; a tick's two steps run in one sweep, in row bands on every core.
 // Cell (c, r) is element r * width + c, the same index as the pixel at that place.
 //
 // The field remembers where buffer 0 has changed since its last pixel pass, so that
@@ -179,6 +179,7 @@ class CRippleField {
         return m_steps[0].nBuffer == n || (m_nSteps > 1 && m_steps[1].nBuffer == n);
     }
     void SweepBand(int nBand);
+    void SweepBandDirect(int nBand);
     void StoreBandEdges(int nBand);
     bool AllocateBands();
 
@@ -212,6 +213,7 @@ class CRippleField {
     // The pass being run.
     Step m_steps[2];
     int m_nSteps = 0;
+    bool m_bDirect = false; // the pass steps 16-bit rows in place
     const std::uint32_t* m_pSource = nullptr;
     std::uint32_t* m_pDest = nullptr;
 

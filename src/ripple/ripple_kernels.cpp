@@ -62,9 +62,21 @@ void CopyRowPortable(const std::int32_t* from, std::int32_t* to, std::int32_t n,
     *pMax = hi;
 }
 
-const RippleKernels kPortableKernels = {"portable",     RenderRowPortable, PropagateRowPortable,
-                                        nullptr,        WidenRowPortable,  NarrowRowPortable,
-                                        CopyRowPortable};
+bool PropagateRow16Portable(std::int16_t* out, const std::int16_t* w, const std::int16_t* up,
+                            const std::int16_t* mid, const std::int16_t* dn, std::int32_t n,
+                            int shift) {
+    bool bFits = true;
+    for (std::int32_t k = 0; k < n; ++k) {
+        const std::int32_t v = PropagateCell16(w, up, mid, dn, k, shift);
+        bFits &= v >= INT16_MIN && v <= INT16_MAX;
+        out[k] = std::int16_t(v);
+    }
+    return bFits;
+}
+
+const RippleKernels kPortableKernels = {"portable",      RenderRowPortable, PropagateRowPortable,
+                                        nullptr,         WidenRowPortable,  NarrowRowPortable,
+                                        CopyRowPortable, nullptr,           PropagateRow16Portable};
 
 #if !defined(RILLO_SSE2_KERNELS)
 const RippleKernels* Sse2Kernels() {

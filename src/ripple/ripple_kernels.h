@@ -26,11 +26,13 @@ inline std::uint32_t ClampChannel(std::int32_t v) {
     return v < 0 ? 0u : v > 255 ? 255u : std::uint32_t(v);
 }
 
-// One destination pixel i from buffer-0 heights h. cells = width * height.
-inline void RenderCell(const std::int32_t* h, std::int32_t width, std::int32_t cells,
-                       std::int32_t i, const std::uint32_t* src, std::uint32_t* dst) {
-    const std::int32_t gx = WrapSub(h[i], h[i + 1]);
-    const std::int32_t gy = WrapSub(h[i], h[i + width]);
+// One destination pixel i from the buffer-0 heights of its cell (hc), the cell
+// right of it (hr) and the one below it in memory (hd). cells = width * height.
+inline void RenderCellOf(std::int32_t hc, std::int32_t hr, std::int32_t hd, std::int32_t width,
+                         std::int32_t cells, std::int32_t i, const std::uint32_t* src,
+                         std::uint32_t* dst) {
+    const std::int32_t gx = WrapSub(hc, hr);
+    const std::int32_t gy = WrapSub(hc, hd);
     const std::int32_t f = WrapAdd(WrapAdd(i, WrapMul(gy >> 3, width)), gx >> 3);
     if (f <= 0 || f >= cells)
         return; // outside the picture: the pixel keeps what it had
@@ -39,6 +41,12 @@ inline void RenderCell(const std::int32_t* h, std::int32_t width, std::int32_t c
     const std::uint32_t g = ClampChannel(WrapSub(std::int32_t((p >> 8) & 0xFF), gx));
     const std::uint32_t r = ClampChannel(WrapSub(std::int32_t((p >> 16) & 0xFF), gx));
     dst[i] = (r << 16) | (g << 8) | b;
+}
+
+// One destination pixel i from buffer-0 heights h.
+inline void RenderCell(const std::int32_t* h, std::int32_t width, std::int32_t cells,
+                       std::int32_t i, const std::uint32_t* src, std::uint32_t* dst) {
+    RenderCellOf(h[i], h[i + 1], h[i + width], width, cells, i, src, dst);
 }
 
 // One damped wave step of cell i: w from its eight neighbours in r. shift is 0..31.
@@ -82,6 +90,19 @@ struct RippleKernels {
     // n 32-bit heights copied, their least and greatest folded in likewise.
     void (*pfnCopyRow)(const std::int32_t* from, std::int32_t* to, std::int32_t n,
                        std::int32_t* pMin, std::int32_t* pMax);
+    // Wave step of n cells read straight from 16-bit rows: w the cells' old heights,
+    // up, mid and dn the rows above, at and below them in the other buffer (each
+    // read from one cell before to one cell after). The new heights go narrowed to
+    // out. Returns whether they all fit 16 bits; where not, out holds nothing useful.
+    // Pixels of cells i0 .. i0 + n - 1 of row r = i0 / width, from 16-bit rows: h0 is
+    // row r of buffer 0 and h1 row r + 1, each from its first cell; null where a set
+    // has none (the rows are then widened for pfnRenderRow).
+    void (*pfnRenderRow16)(const std::int16_t* h0, const std::int16_t* h1, std::int32_t width,
+                           std::int32_t cells, std::int32_t i0, std::int32_t n,
+                           const std::uint32_t* src, std::uint32_t* dst);
+    bool (*pfnPropagateRow16)(std::int16_t* out, const std::int16_t* w, const std::int16_t* up,
+                              const std::int16_t* mid, const std::int16_t* dn, std::int32_t n,
+                              int shift);
 };
 
 // Plain C++, two cells per iteration: builds everywhere.
@@ -121,5 +142,19 @@ void NarrowRowPortable(const std::int32_t* from, std::int16_t* to, std::int32_t 
                        std::int32_t* pMin, std::int32_t* pMax);
 void CopyRowPortable(const std::int32_t* from, std::int32_t* to, std::int32_t n, std::int32_t* pMin,
                      std::int32_t* pMax);
+bool PropagateRow16Portable(std::int16_t* out, const std::int16_t* w, const std::int16_t* up,
+                            const std::int16_t* mid, const std::int16_t* dn, std::int32_t n,
+                            int shift);
+
+// The 16-bit wave step of one cell k, as PropagateCell computes it: from 16-bit
+// heights no sum wraps, so plain arithmetic gives the same integers.
+inline std::int32_t PropagateCell16(const std::int16_t* w, const std::int16_t* up,
+                                    const std::int16_t* mid, const std::int16_t* dn, std::int32_t k,
+                                    int shift) {
+    const std::int32_t s =
+        up[k - 1] + up[k] + up[k + 1] + mid[k - 1] + mid[k + 1] + dn[k - 1] + dn[k] + dn[k + 1];
+    const std::int32_t d = (s >> 2) - w[k];
+    return d - (d >> shift);
+}
 
 } // namespace rillo

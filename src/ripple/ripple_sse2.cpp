@@ -43,13 +43,14 @@ RILLO_VECTOR_INLINE __m128i Sample(const std::uint32_t* src, __m128i f) {
 // outside the picture or a channel would wrap; the caller then goes cell by cell.
 // kNarrow: width < 2^15, so (gy >> 3) * width is one multiply-add of 16-bit halves
 // wherever gy >> 3 fits 16 bits; lanes where it does not go cell by cell too.
+// From the cells' heights hc, their right-hand neighbours' hr and those one row
+// up in memory hd.
 template <bool kNarrow>
-RILLO_VECTOR_INLINE bool RenderBlock(const std::int32_t* h, std::int32_t width, std::int32_t i,
-                                     __m128i vi, __m128i limit, const std::uint32_t* src,
-                                     std::uint32_t* dst) {
-    const __m128i hc = Load(h + i);
-    const __m128i gx = _mm_sub_epi32(hc, Load(h + i + 1));
-    const __m128i gy = _mm_sub_epi32(hc, Load(h + i + width));
+RILLO_VECTOR_INLINE bool RenderBlockOf(__m128i hc, __m128i hr, __m128i hd, std::int32_t width,
+                                       std::int32_t i, __m128i vi, __m128i limit,
+                                       const std::uint32_t* src, std::uint32_t* dst) {
+    const __m128i gx = _mm_sub_epi32(hc, hr);
+    const __m128i gy = _mm_sub_epi32(hc, hd);
     const __m128i dy = _mm_srai_epi32(gy, 3);
     __m128i ok;
     __m128i f;
@@ -72,6 +73,50 @@ RILLO_VECTOR_INLINE bool RenderBlock(const std::int32_t* h, std::int32_t width, 
         return false;
     Store(dst + i, Shade(Sample(src, f), gx));
     return true;
+}
+
+template <bool kNarrow>
+RILLO_VECTOR_INLINE bool RenderBlock(const std::int32_t* h, std::int32_t width, std::int32_t i,
+                                     __m128i vi, __m128i limit, const std::uint32_t* src,
+                                     std::uint32_t* dst) {
+    return RenderBlockOf<kNarrow>(Load(h + i), Load(h + i + 1), Load(h + i + width), width, i, vi,
+                                  limit, src, dst);
+}
+
+// Pixels from 16-bit rows: h0 the row of cells i0 .., h1 the one after it, both
+// from their first cell.
+template <bool kNarrow>
+RILLO_VECTOR void Row16(const std::int16_t* h0, const std::int16_t* h1, std::int32_t width,
+                        std::int32_t cells, std::int32_t i0, std::int32_t n,
+                        const std::uint32_t* src, std::uint32_t* dst) {
+    const __m128i limit = _mm_set1_epi32(std::int32_t(std::uint32_t(cells - 1) ^ 0x80000000u));
+    const std::int32_t c0 = i0 % width;
+    const std::int16_t* row = h0 + c0;
+    const std::int16_t* below = h1 + c0;
+    __m128i vi = _mm_setr_epi32(i0, i0 + 1, i0 + 2, i0 + 3);
+    std::int32_t k = 0;
+    for (; k + 4 <= n; k += 4, vi = _mm_add_epi32(vi, _mm_set1_epi32(4))) {
+        const std::int32_t i = i0 + k;
+        if ((k & 7) == 0)
+            Prefetch(src, std::int64_t(i) + 8 * std::int64_t(width));
+        if ((k & 15) == 0)
+            Prefetch(dst, std::int64_t(i) + kPrefetchAhead);
+        if (!RenderBlockOf<kNarrow>(Load16(row + k), Load16(row + k + 1), Load16(below + k), width,
+                                    i, vi, limit, src, dst))
+            for (std::int32_t j = k; j < k + 4; ++j)
+                RenderCellOf(row[j], row[j + 1], below[j], width, cells, i0 + j, src, dst);
+    }
+    for (; k < n; ++k)
+        RenderCellOf(row[k], row[k + 1], below[k], width, cells, i0 + k, src, dst);
+}
+
+RILLO_VECTOR void RenderRow16Sse2(const std::int16_t* h0, const std::int16_t* h1,
+                                  std::int32_t width, std::int32_t cells, std::int32_t i0,
+                                  std::int32_t n, const std::uint32_t* src, std::uint32_t* dst) {
+    if (width < 0x8000)
+        Row16<true>(h0, h1, width, cells, i0, n, src, dst);
+    else
+        Row16<false>(h0, h1, width, cells, i0, n, src, dst);
 }
 
 // Pixels of a row stretch, and with kWave its wave step over the same four cells
@@ -129,8 +174,9 @@ RILLO_VECTOR void PropagateRowSse2(std::int32_t* w, const std::int32_t* r, std::
         PropagateCell(w, r, width, i0 + k, shift);
 }
 
-const RippleKernels kSse2Kernels = {"sse2",   RenderRowSse2, PropagateRowSse2, RowAnyWidth<true>,
-                                    WidenRow, NarrowRow,     CopyRowPortable};
+const RippleKernels kSse2Kernels = {
+    "sse2",    RenderRowSse2,   PropagateRowSse2, RowAnyWidth<true>, WidenRow,
+    NarrowRow, CopyRowPortable, RenderRow16Sse2,  PropagateRow16};
 
 } // namespace
 

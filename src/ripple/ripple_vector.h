@@ -254,6 +254,123 @@ RILLO_VECTOR void NarrowRow(const std::int32_t* from, std::int16_t* to, std::int
         NarrowRowPortable(from + k, to + k, n - k, pMin, pMax);
 }
 
+#if RILLO_VECTOR_BYTES == 16
+RILLO_VECTOR_INLINE Vec Or(Vec a, Vec b) {
+    return _mm_or_si128(a, b);
+}
+RILLO_VECTOR_INLINE Vec Xor(Vec a, Vec b) {
+    return _mm_xor_si128(a, b);
+}
+RILLO_VECTOR_INLINE Vec And(Vec a, Vec b) {
+    return _mm_and_si128(a, b);
+}
+RILLO_VECTOR_INLINE bool IsZero(Vec v) {
+    return _mm_movemask_epi8(_mm_cmpeq_epi32(v, _mm_setzero_si128())) == 0xFFFF;
+}
+#elif RILLO_VECTOR_BYTES == 32
+RILLO_VECTOR_INLINE Vec Or(Vec a, Vec b) {
+    return _mm256_or_si256(a, b);
+}
+RILLO_VECTOR_INLINE Vec Xor(Vec a, Vec b) {
+    return _mm256_xor_si256(a, b);
+}
+RILLO_VECTOR_INLINE Vec And(Vec a, Vec b) {
+    return _mm256_and_si256(a, b);
+}
+RILLO_VECTOR_INLINE bool IsZero(Vec v) {
+    return _mm256_testz_si256(v, v) != 0;
+}
+#else
+RILLO_VECTOR_INLINE Vec Or(Vec a, Vec b) {
+    return _mm512_or_si512(a, b);
+}
+RILLO_VECTOR_INLINE Vec Xor(Vec a, Vec b) {
+    return _mm512_xor_si512(a, b);
+}
+RILLO_VECTOR_INLINE Vec And(Vec a, Vec b) {
+    return _mm512_and_si512(a, b);
+}
+RILLO_VECTOR_INLINE bool IsZero(Vec v) {
+    return _mm512_test_epi32_mask(v, v) == 0;
+}
+#endif
+
+// kLanes 16-bit cells from p on, widened.
+RILLO_VECTOR_INLINE Vec Load16(const std::int16_t* p) {
+#if RILLO_VECTOR_BYTES == 16
+    const __m128i v = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p));
+    return _mm_srai_epi32(_mm_unpacklo_epi16(v, v), 16);
+#elif RILLO_VECTOR_BYTES == 32
+    return _mm256_cvtepi16_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)));
+#else
+    return _mm512_cvtepi16_epi32(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)));
+#endif
+}
+
+// kLanes heights stored to p as 16-bit cells (saturated where they do not fit).
+RILLO_VECTOR_INLINE void Store16(std::int16_t* p, Vec v) {
+#if RILLO_VECTOR_BYTES == 16
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(p), _mm_packs_epi32(v, v));
+#elif RILLO_VECTOR_BYTES == 32
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(p),
+                     _mm_packs_epi32(_mm256_castsi256_si128(v), _mm256_extracti128_si256(v, 1)));
+#else
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), _mm512_cvtsepi32_epi16(v));
+#endif
+}
+
+// The 16-bit cells in the even and odd halves of a vector's 32-bit lanes,
+// widened: lane j holds cells 2j and 2j + 1 of the vector.
+RILLO_VECTOR_INLINE Vec Even(Vec v) {
+    return RILLO_MM(srai_epi32)(RILLO_MM(slli_epi32)(v, 16), 16);
+}
+RILLO_VECTOR_INLINE Vec Odd(Vec v) {
+    return RILLO_MM(srai_epi32)(v, 16);
+}
+
+// The wave step straight from 16-bit rows, 2 * kLanes cells at a time: the even
+// cells in one vector of 32-bit lanes and the odd ones in another, so that the
+// cells are widened by shifts rather than shuffles. The sums of 16-bit heights
+// cannot wrap, so this is the 32-bit rule exactly; a value fits 16 bits when its
+// top 17 bits are alike, which (v >> 15) ^ (v >> 31) == 0 tells.
+RILLO_VECTOR bool PropagateRow16(std::int16_t* out, const std::int16_t* w, const std::int16_t* up,
+                                 const std::int16_t* mid, const std::int16_t* dn, std::int32_t n,
+                                 int shift) {
+    const __m128i count = _mm_cvtsi32_si128(shift);
+    const Vec low = RILLO_MM(set1_epi32)(0xFFFF);
+    Vec bad = RILLO_MM(set1_epi32)(0);
+    std::int32_t k = 0;
+    for (; k + 2 * kLanes <= n; k += 2 * kLanes) {
+        // Cells k - 1 .., k .. and k + 1 .. of each row: for even cell k + 2j the
+        // row's cells around it are Even(a), Even(b) and Odd(b), for odd cell
+        // k + 2j + 1 Even(b), Odd(b) and Odd(c).
+        const Vec ua = Load(up + k - 1), ub = Load(up + k), uc = Load(up + k + 1);
+        const Vec da = Load(dn + k - 1), db = Load(dn + k), dc = Load(dn + k + 1);
+        const Vec ma = Load(mid + k - 1), mb = Load(mid + k), mc = Load(mid + k + 1);
+        const Vec pairs = RILLO_MM(add_epi32)(RILLO_MM(add_epi32)(Even(ub), Odd(ub)),
+                                              RILLO_MM(add_epi32)(Even(db), Odd(db)));
+        Vec se = RILLO_MM(add_epi32)(pairs, RILLO_MM(add_epi32)(Even(ua), Even(da)));
+        se = RILLO_MM(add_epi32)(se, RILLO_MM(add_epi32)(Even(ma), Odd(mb)));
+        Vec so = RILLO_MM(add_epi32)(pairs, RILLO_MM(add_epi32)(Odd(uc), Odd(dc)));
+        so = RILLO_MM(add_epi32)(so, RILLO_MM(add_epi32)(Even(mb), Odd(mc)));
+        const Vec old = Load(w + k);
+        const Vec de = RILLO_MM(sub_epi32)(RILLO_MM(srai_epi32)(se, 2), Even(old));
+        const Vec dd = RILLO_MM(sub_epi32)(RILLO_MM(srai_epi32)(so, 2), Odd(old));
+        const Vec ve = RILLO_MM(sub_epi32)(de, RILLO_MM(sra_epi32)(de, count));
+        const Vec vo = RILLO_MM(sub_epi32)(dd, RILLO_MM(sra_epi32)(dd, count));
+        bad = Or(bad, Xor(RILLO_MM(srai_epi32)(ve, 15), RILLO_MM(srai_epi32)(ve, 31)));
+        bad = Or(bad, Xor(RILLO_MM(srai_epi32)(vo, 15), RILLO_MM(srai_epi32)(vo, 31)));
+        Store(out + k, Or(And(ve, low), RILLO_MM(slli_epi32)(vo, 16)));
+    }
+    bool bFits = IsZero(bad);
+    for (; k < n; ++k) {
+        const std::int32_t v = PropagateCell16(w, up, mid, dn, k, shift);
+        bFits &= v >= INT16_MIN && v <= INT16_MAX;
+        out[k] = std::int16_t(v);
+    }
+    return bFits;
+}
+
 #if RILLO_VECTOR_BYTES > 16
 RILLO_VECTOR void CopyRow(const std::int32_t* from, std::int32_t* to, std::int32_t n,
                           std::int32_t* pMin, std::int32_t* pMax) {
