@@ -21,6 +21,8 @@
 #include <new>
 
 // Cells or pixels left <= x < right, top <= y < bottom, rows counted as in memory.
+// Not the saver's ScreenRect, though of the same shape: row 0 here is the first row
+// in memory, the bottom line of a bottom-up frame, and the engine knows no screens.
 struct RippleRect {
     std::int32_t left = 0;
     std::int32_t top = 0;
